@@ -1,0 +1,29 @@
+#pragma once
+// How gavreloctl's command files plug into its command line. Each Ctl*.cpp defines a
+// function that adds its subcommands to the CLI11 application and registers it with a
+// static TCtlCommandRegistrar; Main.cpp parses the global options (--board, --debug),
+// applies them before any hardware object exists, and runs the chosen subcommand.
+//
+// Exit codes: 0 success, 1 the operation failed, 2 usage error.
+
+#include <functional>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+inline constexpr int kCtlSuccess = 0;
+inline constexpr int kCtlFailed = 1;
+inline constexpr int kCtlUsage = 2;
+
+struct TCtlContext {
+  // Set by a subcommand's callback; Main.cpp returns it.
+  int ExitCode = kCtlSuccess;
+};
+
+using TCtlRegisterFunction = void (*)(CLI::App& app, TCtlContext& context);
+
+std::vector<TCtlRegisterFunction>& CtlCommandRegistry();
+
+struct TCtlCommandRegistrar {
+  explicit TCtlCommandRegistrar(TCtlRegisterFunction f) { CtlCommandRegistry().push_back(f); }
+};
