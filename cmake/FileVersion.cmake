@@ -1,0 +1,22 @@
+# Gives an executable its four-part file version (the project version): on Windows a
+# VERSIONINFO resource, elsewhere the same fixed version record in the ELF section
+# ".fileversion". FormatFileVersion reads it back from the file at run time.
+function(gavrelo_embed_file_version target)
+  set(GAVRELO_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
+  set(GAVRELO_VERSION_MINOR ${PROJECT_VERSION_MINOR})
+  set(GAVRELO_VERSION_PATCH ${PROJECT_VERSION_PATCH})
+  if(PROJECT_VERSION_TWEAK)
+    set(GAVRELO_VERSION_TWEAK ${PROJECT_VERSION_TWEAK})
+  else()
+    set(GAVRELO_VERSION_TWEAK 0)
+  endif()
+  set(GAVRELO_FILE_NAME ${target})
+  if(WIN32)
+    set(out ${CMAKE_BINARY_DIR}/generated/${target}.version.rc)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/FileVersion.rc.in ${out} @ONLY)
+  else()
+    set(out ${CMAKE_BINARY_DIR}/generated/${target}.version.cpp)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/FileVersionRecord.cpp.in ${out} @ONLY)
+  endif()
+  target_sources(${target} PRIVATE ${out})
+endfunction()

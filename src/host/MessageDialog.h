@@ -1,0 +1,15 @@
+#pragma once
+// The standard message dialogs (information and error message boxes, and the dialog in
+// which the application shows an exception). On Linux there is no desktop to show them
+// on: the text goes to standard error, one line per dialog, exactly as given.
+
+#include <string_view>
+
+namespace host {
+
+// A modal message box with one OK button.
+void ShowMessageDialog(std::string_view text);
+// The same with the error icon (the driver loader's failure message).
+void ShowErrorDialog(std::string_view text);
+
+}  // namespace host

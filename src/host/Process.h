@@ -1,0 +1,43 @@
+#pragma once
+// Process facilities of the host: the executable's own path and command line, the file
+// system checks the start-up flow needs, sleeping, the environment, and ending the process.
+//
+// On Windows these are GetModuleFileNameA, GetCommandLineA, Sleep and ExitProcess; on Linux
+// /proc/self/exe, /proc/self/cmdline, nanosleep and exit.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace host {
+
+inline constexpr char kPathSeparator = '/';
+
+// Absolute path of the running executable ("" when the system cannot tell).
+std::string ExecutablePath();
+
+// The whole command line as the process received it, program path included, its arguments
+// separated by single blanks.
+std::string CommandLine();
+
+// File-name part of a path (the text after the last separator).
+std::string FileNamePart(std::string_view path);
+// Directory part of a path, with its trailing separator ("" when there is none).
+std::string DirectoryPart(std::string_view path);
+
+// True when `path` names an existing regular file (or a link to one).
+bool FileExists(const std::string& path);
+
+// Blocks the calling thread for `milliseconds` (restarted after signal interruptions).
+void SleepMilliseconds(std::uint32_t milliseconds);
+
+// Sets (or replaces) a variable of the process environment.
+void SetEnvironmentVariable(const std::string& name, const std::string& value);
+// Reads a variable of the process environment; "" when unset.
+std::string GetEnvironmentVariable(const std::string& name);
+
+// Ends the process at once with `code`, after flushing every output stream, so that what
+// the debug log and the message dialog wrote is never lost.
+[[noreturn]] void ExitProcess(int code);
+
+}  // namespace host
