@@ -1,0 +1,82 @@
+#include "app/Application.h"
+
+#include "app/Exceptions.h"
+#include "app/MainForm.h"
+#include "app/StartupServices.h"
+#include "diag/DebugConsole.h"
+#include "diag/ProcessState.h"
+#include "host/MessageDialog.h"
+#include "host/NamedMutex.h"
+#include "host/Process.h"
+
+namespace {
+TApplication* g_application = nullptr;
+}
+
+TApplication& TApplication::Instance() {
+  if (g_application == nullptr) {
+    g_application = new TApplication();  // lives until the process ends
+    gavrelo::RegisterProcessReset(&TApplication::ResetInstance);
+  }
+  return *g_application;
+}
+
+void TApplication::ResetInstance() {
+  delete g_application;
+  g_application = nullptr;
+}
+
+TApplication::TApplication() = default;
+TApplication::~TApplication() = default;
+
+void TApplication::Initialize() { m_Initialized = true; }
+
+TMainForm& TApplication::CreateMainForm(TStartupServices& services) {
+  // The form is stored only once its constructor is done (as the framework does); while
+  // it runs, its INI test may end the process.
+  auto form = std::make_unique<TMainForm>(*this, services);
+  if (!m_MainForm) m_MainForm = std::move(form);
+  return *m_MainForm;
+}
+
+void TApplication::Run() {
+  // A shown main form would be displayed here; the loop then dispatches messages until
+  // termination. The hidden form gets none, so there is nothing to dispatch.
+}
+
+void TApplication::ShowException(std::string_view message) { host::ShowMessageDialog(message); }
+
+bool CheckSingleInstance(const std::string& commandLine, const std::string& executablePath) {
+  std::string upper = commandLine;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  // Anywhere, in any letter case, even inside a longer word.
+  bool debug = upper.find("/DEBUG") != std::string::npos;
+  // The first request of the console decides whether it is enabled — before the mutex
+  // test, so a refused second copy started with /DEBUG still opens (and loses) its console.
+  TDebugConsole::Instance(debug);
+  return host::AcquireNamedMutex(host::FileNamePart(executablePath)) !=
+         host::TMutexResult::AlreadyExists;
+}
+
+bool CheckSingleInstance() { return CheckSingleInstance(host::CommandLine(), host::ExecutablePath()); }
+
+int RunGavrelo(TStartupServices& services, const std::string& commandLine) {
+  if (!CheckSingleInstance(commandLine, services.ExecutablePath())) return 0;
+  TApplication& application = TApplication::Instance();
+  try {
+    application.ShowMainForm = false;
+    application.Title = L"Gavrelo";
+    application.Initialize();
+    application.MainFormOnTaskBar = true;
+    application.CreateMainForm(services);
+    application.Run();
+  } catch (const Exception& error) {
+    application.ShowException(error.Message);
+  } catch (...) {
+    // Anything that is not the framework's exception is shown with an empty message.
+    application.ShowException("");
+  }
+  return 0;
+}

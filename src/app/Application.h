@@ -1,0 +1,59 @@
+#pragma once
+// TApplication: the application object of the form framework, as the start-up flow uses
+// it — title, "show the main form" and "main form on the task bar" settings, creating the
+// main form, the message loop, terminating, and the exception dialog.
+//
+// There is no window system here: the hidden main form has no window and receives no
+// messages, so the message loop has nothing to wait for and returns at once (in the flow
+// the form's constructor has always asked for termination by then).
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TMainForm;
+class TStartupServices;
+
+class TApplication {
+ public:
+  static TApplication& Instance();
+  virtual ~TApplication();
+
+  std::wstring Title;
+  bool ShowMainForm = true;
+  bool MainFormOnTaskBar = false;
+
+  void Initialize();
+  // Creates the main form; its constructor runs the INI test. Exceptions of the
+  // constructor propagate to the caller.
+  TMainForm& CreateMainForm(TStartupServices& services);
+  // The message loop: ends when termination was asked for (at once, here).
+  void Run();
+  // Asks the message loop to end.
+  void Terminate() { m_Terminated = true; }
+  bool Terminated() const { return m_Terminated; }
+  TMainForm* MainForm() const { return m_MainForm.get(); }
+
+  // The standard exception dialog: the exception's message in a message box.
+  void ShowException(std::string_view message);
+
+ private:
+  TApplication();
+  static void ResetInstance();
+
+  bool m_Initialized = false;
+  bool m_Terminated = false;
+  std::unique_ptr<TMainForm> m_MainForm;
+};
+
+// The console request and the single-instance mutex, before anything else: "/DEBUG"
+// anywhere in the upper-cased command line enables the debug console (the process's first
+// request of it), then the mutex named after the executable's file name is taken. False
+// when another running process already holds that name.
+bool CheckSingleInstance(const std::string& commandLine, const std::string& executablePath);
+bool CheckSingleInstance();
+
+// The entry point's body: the single-instance check, the application settings, the main
+// form and its INI test, the message loop, the exception dialog. Returns the exit code (0
+// in every path that returns).
+int RunGavrelo(TStartupServices& services, const std::string& commandLine);

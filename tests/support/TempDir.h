@@ -1,0 +1,35 @@
+#pragma once
+// A fresh directory under the system's temporary directory, removed with its content when
+// the object goes. Each gets a unique name, so tests running at the same time (several
+// ctest jobs, several build trees on one machine) never share one.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+class TTempDir {
+ public:
+  explicit TTempDir(const std::string& prefix = "gavrelo-test") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (char* made = ::mkdtemp(pattern.data())) m_Path = made;
+  }
+  ~TTempDir() {
+    std::error_code ignored;
+    if (!m_Path.empty()) std::filesystem::remove_all(m_Path, ignored);
+  }
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+
+  const std::filesystem::path& Path() const { return m_Path; }
+  std::string File(const std::string& name) const { return (m_Path / name).string(); }
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    std::string path = File(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+ private:
+  std::filesystem::path m_Path;
+};
