@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12), configures, builds and runs every test.
+#
+#   ./test.sh [--sanitize] [BUILD_DIR]
+#
+# BUILD_DIR defaults to "build" ("build-asan" with --sanitize). --sanitize (or
+# GAVRELO_SANITIZE=ON in the environment) builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer. JOBS sets the parallelism of build and tests (default 2).
+set -euo pipefail
+
+sanitize=${GAVRELO_SANITIZE:-OFF}
+build=""
+for arg in "$@"; do
+  case "$arg" in
+    --sanitize) sanitize=ON ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    -*) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
+    *) build=$arg ;;
+  esac
+done
+case "$sanitize" in ON|on|1|yes|YES|true|TRUE) sanitize=ON ;; *) sanitize=OFF ;; esac
+if [ -z "$build" ]; then
+  if [ "$sanitize" = ON ]; then build=build-asan; else build=build; fi
+fi
+jobs=${JOBS:-2}
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ clang googletest libgtest-dev libgmock-dev libbenchmark-dev
+          nlohmann-json3-dev libcli11-dev libtinyxml2-dev libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "test.sh: installing ${missing[*]}"
+  if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B "$build" -G Ninja -DGAVRELO_SANITIZE="$sanitize"
+ninja -C "$build" -j"$jobs"
+ctest --test-dir "$build" --output-on-failure -j"$jobs"
