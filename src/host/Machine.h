@@ -11,6 +11,18 @@
 
 #include <cstdint>
 
+// The facts the OS probe classifies: the Windows version record and the native system
+// information (platformId 1 = Windows 9x, 2 = NT; architecture 0 x86, 6 Itanium, 9 x64).
+struct TOsVersionInfo {
+  std::uint32_t PlatformId = 2;
+  std::uint32_t Major = 10;
+  std::uint32_t Minor = 0;
+  std::uint32_t Architecture = 9;
+  std::uint32_t ProcessorCount = 1;
+  // True when the process runs under the 32-bit emulation layer of a 64-bit Windows.
+  bool Wow64 = false;
+};
+
 struct TCpuidRegisters {
   std::uint32_t Eax = 0;
   std::uint32_t Ebx = 0;
@@ -56,4 +68,16 @@ class TMachine {
   // Logical processors and the process's affinity.
   virtual std::uint32_t ProcessorCount() = 0;
   virtual bool SetAffinity(std::uint64_t mask) = 0;
+
+  // The operating system as the OS probe sees it on this back end; false when it cannot be
+  // queried (the probe then reports class 0 and no driver is loaded).
+  virtual bool QueryOsVersion(TOsVersionInfo& info) = 0;
+
+  // A status with which the access driver fails a request of `code` before performing it
+  // (fault injection of the virtual board); 0 lets the request through. Real back ends
+  // never fail a request as a whole.
+  virtual std::uint32_t InjectedStatus(std::uint32_t code) {
+    (void)code;
+    return 0;
+  }
 };

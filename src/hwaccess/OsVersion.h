@@ -4,6 +4,10 @@
 //
 // Class codes (bits 4 and up): 0x10 Windows 95/98/Me, 0x20 NT 5.x, 0x40 6.0, 0xC0 6.1,
 // 0x1C0 6.2, 0x2C0 6.3, 0x4C0 10.0, 0 anything else. Bit 0 x64, bit 1 Itanium.
+//
+// On Linux the probe reports class 0x4C0 (NT 10.0), which takes the driver paths, with bit 0
+// on x86-64: Flags(0xFFFF) = 0x4C1. A virtual board may state another Windows in its board
+// file ("os"), which is how the Windows 9x paths of the access service are exercised.
 
 #include <cstdint>
 
@@ -29,4 +33,5 @@ class TOsVersion {
   static void ResetInstance();
   std::uint32_t m_Flags = 0;
   std::uint32_t m_ProcessorCount = 1;
+  bool m_Wow64 = false;
 };

@@ -125,6 +125,8 @@ class TReadWrite {
  private:
   TReadWrite();
   static void ResetInstance();
+  // mode 0: device and vendor ids; mode 1: class code.
+  std::uint16_t FindPci(int mode, std::uint32_t target, std::uint8_t index);
   // The fields of the service as the driver protocol needs them live in ReadWrite.cpp.
   struct TImpl;
   std::unique_ptr<TImpl> m_Impl;

@@ -1,0 +1,118 @@
+#pragma once
+// The virtual board's access trace: every primitive access of the machine, in order.
+//
+// Tests assert on it in two ways:
+//   - board.Trace().PortCycles() returns only the port cycles as TPortCycle values, which
+//     compare with == and print in gtest messages, so an exact sequence is one EXPECT_EQ:
+//       EXPECT_EQ(board.Trace().PortCycles(),
+//                 (std::vector<TPortCycle>{TPortCycle::Out(0x2E, 0x21), TPortCycle::In(0x2F, 0x12)}));
+//   - board.Trace().Events() returns every event (memory, PCI, MSR, device state ...).
+// Clear() empties the list between the steps of a test.
+//
+// Devices record their own state changes with board.Trace().State(Name(), json) (for
+// example a Super I/O chip entering configuration mode).
+//
+// With a log file open (GAVRELO_TRACE) every event is also written at once as one JSON
+// object per line and flushed, so the log is complete even when the process ends abruptly.
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+enum class TTraceKind {
+  PortRead,
+  PortWrite,
+  PciRead,   // one decoded configuration access (through 0xCF8/0xCFC or the ECAM window)
+  PciWrite,
+  MemRead,   // one request: Length bytes at Address in accesses of Width bytes
+  MemWrite,
+  MsrRead,
+  MsrWrite,
+  CrRead,
+  CrWrite,
+  TscRead,
+  PmcRead,
+  Cpuid,
+  Affinity,
+  State,     // a device's own state change; Device and Detail say what
+};
+
+// Name of a kind as written in the JSON log ("in", "out", "pci_read", ...).
+const char* TraceKindName(TTraceKind kind);
+
+struct TTraceEvent {
+  std::uint64_t Sequence = 0;
+  std::uint64_t Microseconds = 0;
+  TTraceKind Kind = TTraceKind::PortRead;
+  // Port number, physical address, MSR/CR/PMC index, CPUID leaf or affinity mask; for PCI
+  // events the packed bus << 8 | device << 3 | function.
+  std::uint64_t Address = 0;
+  std::uint16_t Register = 0;  // PCI register; CPUID subleaf (ECX)
+  unsigned Width = 0;          // bytes per access
+  std::uint32_t Length = 0;    // memory events: bytes moved
+  std::uint64_t Value = 0;     // datum (memory: the value when Length == Width)
+  bool Ok = true;              // false when the access failed (fault, unmapped, absent)
+  std::string Device;          // state events: device name
+  std::string Detail;          // state events: JSON text of the state
+};
+
+// A port cycle as tests write it.
+struct TPortCycle {
+  bool Write = false;
+  std::uint16_t Port = 0;
+  std::uint32_t Value = 0;
+  unsigned Width = 1;
+
+  static TPortCycle In(std::uint16_t port, std::uint32_t value, unsigned width = 1) {
+    return {false, port, value, width};
+  }
+  static TPortCycle Out(std::uint16_t port, std::uint32_t value, unsigned width = 1) {
+    return {true, port, value, width};
+  }
+  friend bool operator==(const TPortCycle&, const TPortCycle&) = default;
+};
+// gtest prints with this: "out 0x2e <- 0x21" / "in 0x2f -> 0x12" (width suffix when not 1).
+void PrintTo(const TPortCycle& cycle, std::ostream* os);
+std::ostream& operator<<(std::ostream& os, const TPortCycle& cycle);
+
+class TAccessTrace {
+ public:
+  TAccessTrace();
+  ~TAccessTrace();
+  TAccessTrace(const TAccessTrace&) = delete;
+  TAccessTrace& operator=(const TAccessTrace&) = delete;
+
+  void Record(TTraceEvent event);
+  void State(const std::string& device, const nlohmann::json& state);
+
+  const std::vector<TTraceEvent>& Events() const { return m_Events; }
+  std::vector<TPortCycle> PortCycles() const;
+  // Events of one kind only.
+  std::vector<TTraceEvent> OfKind(TTraceKind kind) const;
+  void Clear() { m_Events.clear(); }
+
+  // Keeping events in memory can be switched off (long runs, benchmarks); the log file, if
+  // open, still receives every event. At most kMaxKept events are kept in memory; beyond
+  // that the oldest half is dropped so a runaway script cannot exhaust memory.
+  void SetKeeping(bool keep) { m_Keep = keep; }
+  static constexpr std::size_t kMaxKept = 4u << 20;
+
+  // Opens the JSON-lines log (replacing the file). False when it cannot be created.
+  bool OpenLog(const std::string& path);
+  void CloseLog();
+
+  // The JSON object of one event as the log writes it.
+  static nlohmann::json ToJson(const TTraceEvent& event);
+
+ private:
+  std::vector<TTraceEvent> m_Events;
+  std::uint64_t m_Sequence = 0;
+  bool m_Keep = true;
+  std::FILE* m_Log = nullptr;
+  std::chrono::steady_clock::time_point m_Start;
+};

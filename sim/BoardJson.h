@@ -1,0 +1,31 @@
+#pragma once
+// Helpers for reading board-file values, shared by every board-file section parser.
+//
+// Numbers may be JSON numbers or strings ("0x2E", "46"); byte lists may be a string of
+// hexadecimal bytes ("24 43 4E 31") or an array of numbers. Every helper throws
+// std::runtime_error naming `what` (the field) when the value is malformed or out of range.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+namespace board {
+
+std::uint64_t Number(const nlohmann::json& value, const std::string& what,
+                     std::uint64_t max = UINT64_MAX);
+// The member `key` of `object` as a number, or `fallback` when absent.
+std::uint64_t NumberOr(const nlohmann::json& object, const char* key, std::uint64_t fallback,
+                       const std::string& what, std::uint64_t max = UINT64_MAX);
+std::vector<std::uint8_t> Bytes(const nlohmann::json& value, const std::string& what);
+// Packed PCI address bus << 8 | device << 3 | function from "BB:DD.F" (hex, as lspci
+// prints it) or a number.
+std::uint16_t Bdf(const nlohmann::json& value, const std::string& what);
+// Reads a raw image named relative to the board file's directory (absolute names stay as
+// they are). Images above 256 MiB are refused.
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& boardDir, const std::string& name,
+                                   const std::string& what);
+
+}  // namespace board

@@ -1,0 +1,27 @@
+#include "sim/BoardSections.h"
+
+#include <iterator>
+
+// One line per optional board-file section: X(key, parser). The parser is a function of
+// type TBoardSectionParser defined in the section's own file pair beside this one; the
+// sections are applied in this order, after the core sections of the board file.
+#define GAVRELO_BOARD_SECTIONS(X) \
+  /* X("example", ParseExampleSection) */
+
+#define GAVRELO_DECLARE_SECTION(key, parser) \
+  void parser(TVirtualBoard&, const nlohmann::json&, const std::filesystem::path&);
+#define GAVRELO_SECTION_ROW(key, parser) {key, &parser},
+
+GAVRELO_BOARD_SECTIONS(GAVRELO_DECLARE_SECTION)
+
+namespace {
+const TBoardSection kSections[] = {
+    GAVRELO_BOARD_SECTIONS(GAVRELO_SECTION_ROW)  //
+    {nullptr, nullptr},                          // end of the table
+};
+}  // namespace
+
+const TBoardSection* BoardSections(std::size_t& count) {
+  count = std::size(kSections) - 1;
+  return kSections;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// TRwDrvData: the driver image that fits the running Windows, and where it goes.
+//
+// The executable carries four images (32-bit NT 19720 bytes, x64 22280, Itanium 36104,
+// Windows 9x 5173). This build runs its driver in-process and carries none of them: the
+// choice is still made (it names the driver build the dispatcher behaves as), while
+// Image stays null and Length 0, so nothing is ever written to a driver directory.
+
+#include <cstdint>
+#include <string>
+
+class TRwDrvData {
+ public:
+  enum class TKind { None, Nt32, X64, Itanium, Win9x };
+
+  // F = OS flags masked with 0xFFFF; nativeProcess false under the 32-bit emulation layer.
+  static TRwDrvData Choose(std::uint32_t flags, bool nativeProcess);
+
+  TKind Kind = TKind::None;
+  const std::uint8_t* Image = nullptr;
+  std::uint32_t Length = 0;
+  // The length of the image of this kind in the Windows build.
+  std::uint32_t WindowsLength() const;
+
+  // Driver file path for the OS family: NT native "<system>\Drivers\OrvDrv101.sys", NT under
+  // emulation "<windows>\SysWOW64\Drivers\OrvDrv101.sys", 9x "<system>\OrvDrv101.vxd".
+  // At most 260 characters; longer paths are cut there, as the fixed path buffer would.
+  static std::string DriverFilePath(std::uint32_t flags, bool nativeProcess,
+                                    const std::string& systemDirectory,
+                                    const std::string& windowsDirectory);
+  // "\\.\OrvDrv101" on NT, "\\.\" + the driver file path on 9x.
+  static std::string DevicePath(std::uint32_t flags, const std::string& driverFilePath);
+};
