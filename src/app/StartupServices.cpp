@@ -2,6 +2,7 @@
 
 #include "gpio/GpioBase.h"
 #include "host/Process.h"
+#include "hwaccess/ReadWrite.h"
 
 namespace {
 
@@ -26,9 +27,7 @@ class TToolStartupServices : public TStartupServices {
     return L"";
   }
 
-  void RequestReadWrite() override {
-    // Hardware access: TReadWrite::Instance() goes here.
-  }
+  void RequestReadWrite() override { TReadWrite::Instance(); }
 
   TGpioBase* BuildSuperIo(std::uint16_t /*configPort*/) override {
     // Super I/O: return &TSioBuilder::Instance().Build(configPort) here.
