@@ -99,6 +99,12 @@ std::unique_ptr<TLinuxMachine> TLinuxMachine::Open(std::string& why) {
   return machine;
 }
 
+std::unique_ptr<TLinuxMachine> TLinuxMachine::PciOnly(const std::string& pciRoot) {
+  std::unique_ptr<TLinuxMachine> machine(new TLinuxMachine());
+  machine->PciRoot = pciRoot;
+  return machine;
+}
+
 TLinuxMachine::~TLinuxMachine() {
   if (m_PortFd >= 0) close(m_PortFd);
   if (m_MemFd >= 0) close(m_MemFd);

@@ -43,6 +43,9 @@ class TLinuxMachine : public TMachine {
   // then names each interface that failed and the reason ("iopl(3): Operation not
   // permitted; /dev/port: Permission denied").
   static std::unique_ptr<TLinuxMachine> Open(std::string& why);
+  // A machine with PCI configuration through the sysfs tree at `pciRoot` only: every
+  // other interface fails. For tests of the configuration-cycle decoding.
+  static std::unique_ptr<TLinuxMachine> PciOnly(const std::string& pciRoot);
   ~TLinuxMachine() override;
 
   bool DirectPorts() const { return m_Iopl; }

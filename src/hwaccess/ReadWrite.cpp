@@ -202,6 +202,7 @@ TReadWrite::~TReadWrite() = default;
 TRwConfig& TReadWrite::Config() { return *m_Impl->Config; }
 RwCfg& TReadWrite::Settings() { return m_Impl->Config->Settings; }
 std::uint32_t TReadWrite::ProcessorCount() const { return m_Impl->OsProbe.ProcessorCount(); }
+bool TReadWrite::HasDriver() const { return m_Impl->DeviceHandle != host::kInvalidDeviceHandle; }
 
 // Ports.
 std::uint8_t TReadWrite::ReadIoByte(std::uint16_t port) {
@@ -470,6 +471,26 @@ std::uint16_t TReadWrite::FindPci(int mode, std::uint32_t target, std::uint8_t i
     }
   }
   return 0xFFFF;
+}
+
+std::vector<std::uint16_t> TReadWrite::PciFunctions() {
+  std::vector<std::uint16_t> found;
+  for (unsigned bus = 0; bus < 256; ++bus) {
+    for (unsigned device = 0; device < 32; ++device) {
+      const auto b = static_cast<std::uint8_t>(bus);
+      const auto d = static_cast<std::uint8_t>(device);
+      const std::uint32_t id0 = ReadPciDword(b, d, 0, 0);
+      if (id0 == 0xFFFFFFFF || id0 == 0) continue;
+      const unsigned functions = (ReadPciByte(b, d, 0, 0x0E) & 0x80) ? 8 : 1;
+      for (unsigned function = 0; function < functions; ++function) {
+        if (function != 0 && ReadPciDword(b, d, static_cast<std::uint8_t>(function), 0) == 0xFFFFFFFF) {
+          continue;
+        }
+        found.push_back(static_cast<std::uint16_t>(bus << 8 | device << 3 | function));
+      }
+    }
+  }
+  return found;
 }
 
 // Physical memory.

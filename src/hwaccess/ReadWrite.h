@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "host/Machine.h"
 #include "hwaccess/DriverProtocol.h"
@@ -86,6 +87,9 @@ class TReadWrite {
   bool WritePcieWord(std::uint16_t bdf, std::uint16_t reg, std::uint16_t value);
   bool WritePcieDword(std::uint16_t bdf, std::uint16_t reg, std::uint32_t value);
 
+  // Every present function in enumeration order (bus 0..255, device 0..31, functions 1..7
+  // only when function 0's header type has bit 7 set), as packed bdf values.
+  std::vector<std::uint16_t> PciFunctions();
   // PCI enumeration; 0xFFFF when there is no (index-th) match.
   std::uint16_t FindPciDevice(std::uint32_t ids, std::uint8_t index);
   std::uint16_t FindPciClass(std::uint32_t classCode, std::uint8_t index);
@@ -121,6 +125,8 @@ class TReadWrite {
   RwCfg& Settings();
   std::uint32_t OsFlags() const { return m_OsFlags; }
   std::uint32_t ProcessorCount() const;
+  // Whether the loader produced an open driver handle.
+  bool HasDriver() const;
 
  private:
   TReadWrite();
