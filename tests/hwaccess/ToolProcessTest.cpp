@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
 #include "host/LinuxMachine.h"
@@ -42,6 +44,21 @@ TRun RunTool(const std::string& env, const std::string& command) {
   run.Err = slurp(err);
   return run;
 }
+
+// gavrelo refuses to run while another process of the same executable name runs, so each
+// test runs its own copy under a name of its own (other tests run gavrelo in parallel).
+class TGavreloCopy {
+ public:
+  TGavreloCopy() {
+    m_Path = m_Dir.File("gavrelo-hw-" + std::to_string(::getpid()));
+    std::filesystem::copy_file(kBin + "/gavrelo", m_Path);
+  }
+  const std::string& Path() const { return m_Path; }
+
+ private:
+  TTempDir m_Dir;
+  std::string m_Path;
+};
 
 std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
@@ -97,11 +114,12 @@ TEST(ToolProcess, MemDumpWritesTheTraceAsJsonLines) {
 TEST(ToolProcess, WithoutHardwareAccessTheLoaderSaysSoOnceAndTheRunEndsNormally) {
   std::string why;
   if (TLinuxMachine::Open(why)) GTEST_SKIP() << "this machine gives the Linux back end its interfaces";
-  const TRun run = RunTool("", kBin + "/gavrelo");
+  TGavreloCopy gavrelo;
+  const TRun run = RunTool("", gavrelo.Path());
   EXPECT_EQ(run.Exit, 0);
   EXPECT_EQ(Count(run.Err, kLoadError), 1u) << run.Err;
   // With /DEBUG the console also says which interface failed.
-  const TRun debug = RunTool("", kBin + "/gavrelo /DEBUG");
+  const TRun debug = RunTool("", gavrelo.Path() + " /DEBUG");
   EXPECT_EQ(debug.Exit, 0);
   EXPECT_EQ(Count(debug.Err, kLoadError), 1u);
   EXPECT_NE(debug.Out.find("TLoadDriver::Load"), std::string::npos) << debug.Out;
@@ -111,7 +129,8 @@ TEST(ToolProcess, WithoutHardwareAccessTheLoaderSaysSoOnceAndTheRunEndsNormally)
 TEST(ToolProcess, ABrokenBoardFileIsALoadFailureNamingTheFile) {
   TTempDir dir;
   dir.Write("bad.json", R"({"ports": [{"first": "0x80"}]})");
-  const TRun run = RunTool("GAVRELO_BOARD=" + dir.File("bad.json"), kBin + "/gavrelo /DEBUG");
+  TGavreloCopy gavrelo;
+  const TRun run = RunTool("GAVRELO_BOARD=" + dir.File("bad.json"), gavrelo.Path() + " /DEBUG");
   EXPECT_EQ(run.Exit, 0);
   EXPECT_EQ(Count(run.Err, kLoadError), 1u) << run.Err;
   EXPECT_NE(run.Out.find("bad.json"), std::string::npos) << run.Out;
