@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12), configures, builds and runs every test.
 #
-#   ./test.sh [--sanitize] [BUILD_DIR]
+#   ./test.sh [--sanitize] [--build-only] [BUILD_DIR]
 #
 # BUILD_DIR defaults to "build" ("build-asan" with --sanitize). --sanitize (or
 # GAVRELO_SANITIZE=ON in the environment) builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer. JOBS sets the parallelism of build and tests (default 2).
+# UndefinedBehaviorSanitizer. --build-only stops after the build. JOBS sets the
+# parallelism of build and tests (default 2).
 set -euo pipefail
 
 sanitize=${GAVRELO_SANITIZE:-OFF}
 build=""
+build_only=0
 for arg in "$@"; do
   case "$arg" in
     --sanitize) sanitize=ON ;;
+    --build-only) build_only=1 ;;
     -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
     -*) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
     *) build=$arg ;;
@@ -40,4 +43,5 @@ fi
 
 cmake -S . -B "$build" -G Ninja -DGAVRELO_SANITIZE="$sanitize"
 ninja -C "$build" -j"$jobs"
+[ "$build_only" = 1 ] && exit 0
 ctest --test-dir "$build" --output-on-failure -j"$jobs"

@@ -60,7 +60,9 @@ bool CheckSingleInstance(const std::string& commandLine, const std::string& exec
          host::TMutexResult::AlreadyExists;
 }
 
-bool CheckSingleInstance() { return CheckSingleInstance(host::CommandLine(), host::ExecutablePath()); }
+bool CheckSingleInstance() {
+  return CheckSingleInstance(host::CommandLine(), host::ExecutablePath());
+}
 
 int RunGavrelo(TStartupServices& services, const std::string& commandLine) {
   if (!CheckSingleInstance(commandLine, services.ExecutablePath())) return 0;

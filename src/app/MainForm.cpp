@@ -24,8 +24,7 @@ const std::vector<TFormComponent>& TMainForm::FormResource() {
       {L"SettingGroup", L"TGroupBox", L"SettingPanel", L"Setting", 15, 8, 930, 177, L""},
       {L"btnApply", L"TButton", L"SettingGroup", L"Apply", 456, 136, 75, 25, L"btnApplyClick"},
       {L"StateGroup", L"TGroupBox", L"SettingPanel", L"CurrentState", 15, 191, 930, 202, L""},
-      {L"btnRefresh", L"TButton", L"StateGroup", L"Refresh", 456, 160, 75, 25,
-       L"btnRefreshClick"},
+      {L"btnRefresh", L"TButton", L"StateGroup", L"Refresh", 456, 160, 75, 25, L"btnRefreshClick"},
   };
   return components;
 }

@@ -25,8 +25,8 @@ struct TFormComponent {
   std::wstring Caption;  // "" for components without a caption
   int Left = 0;
   int Top = 0;
-  int Width = 0;   // the form's entry holds its client width
-  int Height = 0;  // the form's entry holds its client height
+  int Width = 0;         // the form's entry holds its client width
+  int Height = 0;        // the form's entry holds its client height
   std::wstring OnClick;  // name of the click handler, "" when none
 };
 

@@ -20,7 +20,9 @@ std::wstring Trim(std::wstring_view text) {
 // is kept as it is and simply matches nothing. A locale-aware upper-casing would turn a
 // few non-ASCII letters into ASCII ones (the dotless i into "I", the long s into "S") and
 // so accept text that does not spell the keyword; here such text is rejected.
-wchar_t UpperAscii(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+wchar_t UpperAscii(wchar_t c) {
+  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+}
 
 int DigitValue(const std::wstring& text, std::size_t index) {
   if (index >= text.size()) return 255;
@@ -134,16 +136,26 @@ bool TGpioBase::CheckGPIOSetting(const std::wstring& settings) {
 
 std::wstring TGpioBase::GPIOStateName(std::uint8_t code) {
   switch (code) {
-    case GPIO_NOT_GPIO_LOW: return L"Not GPIO Low";
-    case GPIO_NOT_GPIO_HIGH: return L"Not GPIO High";
-    case GPIO_NOT_GPIO: return L"Not GPIO";
-    case GPIO_DISABLED: return L"Disabled";
-    case GPIO_INPUT_LOW: return L"Input Low";
-    case GPIO_INPUT_HIGH: return L"Input High";
-    case GPIO_INPUT: return L"Input";
-    case GPIO_OUTPUT_LOW: return L"Output Low";
-    case GPIO_OUTPUT_HIGH: return L"Output High";
-    default: return L" !!!ERROR!!! ";
+    case GPIO_NOT_GPIO_LOW:
+      return L"Not GPIO Low";
+    case GPIO_NOT_GPIO_HIGH:
+      return L"Not GPIO High";
+    case GPIO_NOT_GPIO:
+      return L"Not GPIO";
+    case GPIO_DISABLED:
+      return L"Disabled";
+    case GPIO_INPUT_LOW:
+      return L"Input Low";
+    case GPIO_INPUT_HIGH:
+      return L"Input High";
+    case GPIO_INPUT:
+      return L"Input";
+    case GPIO_OUTPUT_LOW:
+      return L"Output Low";
+    case GPIO_OUTPUT_HIGH:
+      return L"Output High";
+    default:
+      return L" !!!ERROR!!! ";
   }
 }
 
@@ -151,10 +163,10 @@ void TGpioBase::FillGPIOStates(std::uint8_t* states, std::uint8_t code, std::uin
   for (std::uint32_t i = 0; i < count; ++i) states[i] = code;
 }
 
-void TGpioBase::DecodeGPIOBank(std::uint32_t notGpio, std::uint32_t enabled,
-                               std::uint32_t ioSelect, std::uint32_t data,
-                               std::uint32_t inversion, std::uint32_t gpioSelect,
-                               std::uint8_t* states, std::uint32_t count) {
+void TGpioBase::DecodeGPIOBank(std::uint32_t notGpio, std::uint32_t enabled, std::uint32_t ioSelect,
+                               std::uint32_t data, std::uint32_t inversion,
+                               std::uint32_t gpioSelect, std::uint8_t* states,
+                               std::uint32_t count) {
   // A bank has at most 32 pins (one bit each in the 32-bit masks), and a bank that starts
   // inside the pin table never runs past its end.
   if (count > 32) count = 32;
@@ -204,8 +216,8 @@ void TGpioBase::ListGPIOState(std::vector<std::wstring>& lines) {
         bank = std::to_wstring(n) + L"_";
       }
       for (int j = 0; j < 8; ++j) {
-        std::wstring line = L"GPIO" + bank + std::to_wstring(j) + L" = " +
-                            GPIOStateName(GPIO[i * 8 + j]);
+        std::wstring line =
+            L"GPIO" + bank + std::to_wstring(j) + L" = " + GPIOStateName(GPIO[i * 8 + j]);
         lines.push_back(line);
         console.LogValue(L"", line, 10);
       }

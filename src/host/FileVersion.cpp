@@ -44,7 +44,9 @@ std::uint64_t Field(const unsigned char* p, unsigned width, bool bigEndian) {
   return v;
 }
 
-std::uint32_t Le32(const unsigned char* p) { return static_cast<std::uint32_t>(Field(p, 4, false)); }
+std::uint32_t Le32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(Field(p, 4, false));
+}
 
 }  // namespace
 
@@ -52,7 +54,11 @@ std::optional<TFileVersionLocation> LocateFileVersion(const std::string& path) {
   TFileReader file(path);
   unsigned char ident[64];
   if (!file.Read(0, ident, 52)) return std::nullopt;  // shortest ELF header (32-bit)
-  if (std::memcmp(ident, "\x7F" "ELF", 4) != 0) return std::nullopt;
+  if (std::memcmp(ident,
+                  "\x7F"
+                  "ELF",
+                  4) != 0)
+    return std::nullopt;
   bool is64 = ident[4] == 2;
   bool bigEndian = ident[5] == 2;
   if ((ident[4] != 1 && !is64) || (ident[5] != 1 && !bigEndian)) return std::nullopt;

@@ -129,8 +129,8 @@ std::unique_ptr<TProfileFile> TProfileFile::FromBytes(std::string_view bytes) {
       rest = {};
     } else {
       // CRLF counts as one line end; a lone CR or LF as one too.
-      std::size_t skip = (rest[end] == L'\r' && end + 1 < rest.size() && rest[end + 1] == L'\n')
-                             ? 2 : 1;
+      std::size_t skip =
+          (rest[end] == L'\r' && end + 1 < rest.size() && rest[end + 1] == L'\n') ? 2 : 1;
       rest.remove_prefix(end + skip);
     }
     line = Trim(line);

@@ -47,7 +47,9 @@ class TRecordingServices : public TStartupServices {
   void Sleep(std::uint32_t milliseconds) override {
     Events.push_back("Sleep " + std::to_string(milliseconds));
   }
-  void EndProcess(int exitCode) override { Events.push_back("EndProcess " + std::to_string(exitCode)); }
+  void EndProcess(int exitCode) override {
+    Events.push_back("EndProcess " + std::to_string(exitCode));
+  }
 
   std::vector<std::string> Events;
   std::wstring ModelName;

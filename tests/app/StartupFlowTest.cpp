@@ -33,8 +33,8 @@ class StartupFlow : public ::testing::Test {
   }
   // The same executable file as the last call of Services().
   TRecordingServices SameExecutable() {
-    return TRecordingServices(m_Dir.File(m_Dir.Path().filename().string() + "-" +
-                                         std::to_string(m_Runs)));
+    return TRecordingServices(
+        m_Dir.File(m_Dir.Path().filename().string() + "-" + std::to_string(m_Runs)));
   }
   void WriteIni(const std::string& text) { m_Dir.Write("Gavrelo.INI", text); }
 
@@ -58,9 +58,8 @@ TEST_F(StartupFlow, PinTestDrivesLowPausesTheDefaultDelayThenHighAfterTheRequest
   WriteIni("[gavrelodemo]\r\nTYPE=SIO_GPIO\r\nPIN=GPIO12\r\n");
   auto services = Services();
   EXPECT_EQ(Run(services), 0);
-  EXPECT_EQ(services.Events,
-            Concat(kRequests, {"BuildSuperIo 0x2E", "WriteGPIO 10 0x81", "Sleep 100",
-                               "WriteGPIO 10 0x82"}));
+  EXPECT_EQ(services.Events, Concat(kRequests, {"BuildSuperIo 0x2E", "WriteGPIO 10 0x81",
+                                                "Sleep 100", "WriteGPIO 10 0x82"}));
   TApplication& app = TApplication::Instance();
   EXPECT_TRUE(app.Terminated());
   EXPECT_EQ(app.Title, L"Gavrelo");
@@ -163,7 +162,8 @@ TEST_F(StartupFlow, InvalidPinWritesNothingButStillPauses) {
 
 TEST_F(StartupFlow, DebugAnywhereInTheCommandLineOpensTheConsoleWithTheModelName) {
   WriteIni("[GavreloDemo]\nTYPE=none\n");
-  for (const char* commandLine : {"/opt/Bin/gavrelo /DEBUG", "gavrelo /debug", "gavrelo x/Debugger"}) {
+  for (const char* commandLine :
+       {"/opt/Bin/gavrelo /DEBUG", "gavrelo /debug", "gavrelo x/Debugger"}) {
     gavrelo::ResetProcessStateForTests();
     auto services = Services();
     EXPECT_EQ(Run(services, commandLine), 0);

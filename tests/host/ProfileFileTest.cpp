@@ -1,7 +1,6 @@
-#include "host/ProfileFile.h"
-
 #include <gtest/gtest.h>
 
+#include "host/ProfileFile.h"
 #include "tests/support/TempDir.h"
 
 namespace {

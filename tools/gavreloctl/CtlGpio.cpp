@@ -32,13 +32,12 @@ std::string RejectReason(const TGpioBase& owner, const std::wstring& token) {
       return "the bank after GPIO must be a decimal digit";
   } else {
     std::size_t equals = token.find(L'=');
-    std::wstring name = token.substr(4, equals == std::wstring::npos ? std::wstring::npos
-                                                                      : equals - 4);
+    std::wstring name =
+        token.substr(4, equals == std::wstring::npos ? std::wstring::npos : equals - 4);
     std::int32_t value = 0;
     std::size_t first = name.find_first_not_of(L" \t");
     std::size_t last = name.find_last_not_of(L" \t");
-    std::wstring trimmed =
-        first == std::wstring::npos ? L"" : name.substr(first, last - first + 1);
+    std::wstring trimmed = first == std::wstring::npos ? L"" : name.substr(first, last - first + 1);
     if (!host::TryStrToInt(trimmed, value)) return "the pin number is not an integer";
     return "the pin number gives index 255, which is no pin";
   }
@@ -58,11 +57,13 @@ void AddGpioCommands(CLI::App& app, TCtlContext& context) {
     std::int32_t Offset = 0;
   };
   auto options = std::make_shared<TOptions>();
-  parse->add_option("SETTINGS", options->Settings,
-                    "Setting lists such as GPIO12=Low or \"GPIO12=Low,GPIO13=High\"")
+  parse
+      ->add_option("SETTINGS", options->Settings,
+                   "Setting lists such as GPIO12=Low or \"GPIO12=Low,GPIO13=High\"")
       ->required();
-  parse->add_option("--naming", options->Naming,
-                    "Pin naming: bank (bank digit then bit digit, the default) or decimal")
+  parse
+      ->add_option("--naming", options->Naming,
+                   "Pin naming: bank (bank digit then bit digit, the default) or decimal")
       ->check(CLI::IsMember({"bank", "decimal"}));
   parse->add_option("--offset", options->Offset,
                     "NameOffset: subtracted from the bank (bank naming) or pin number");
@@ -93,8 +94,7 @@ void AddGpioCommands(CLI::App& app, TCtlContext& context) {
         } else {
           char line[96];
           std::snprintf(line, sizeof line, ": pin %u, mode 0x%02X, ", pin, mode);
-          std::cout << shown << line << host::WideToUtf8(TGpioBase::GPIOStateName(mode))
-                    << "\n";
+          std::cout << shown << line << host::WideToUtf8(TGpioBase::GPIOStateName(mode)) << "\n";
         }
       }
     }
