@@ -18,7 +18,7 @@ constexpr std::uint16_t kSuperIoConfigPort = 0x2E;
 
 const std::vector<TFormComponent>& TMainForm::FormResource() {
   static const std::vector<TFormComponent> components = {
-      // Name           Class        Parent          Caption          L    T    W    H    Event
+      // name, class, parent, caption, left, top, width, height, click handler
       {L"MainForm", L"TMainForm", L"", L"Gavrelo", 0, 0, 955, 408, L""},
       {L"SettingPanel", L"TPanel", L"MainForm", L"", 0, 0, 953, 409, L""},
       {L"SettingGroup", L"TGroupBox", L"SettingPanel", L"Setting", 15, 8, 930, 177, L""},
