@@ -1,0 +1,96 @@
+// gavreloctl script: runs command-language scripts on one interpreter, so the variables
+// Local0..LocalF keep their values from one text to the next.
+//
+//   gavreloctl script TEXT...   runs each TEXT in turn
+//   gavreloctl script -         reads the texts from standard input, one per line
+//   gavreloctl script           interactive console: a prompt per line, "exit" or end of
+//                               input leaves (the prompt goes to standard error, so
+//                               captured output holds only what the scripts print)
+//
+// After each text it prints the interpreter's status line and the lines of its output.
+// A text that fails stops the run with exit code 1: a register sequence that went wrong
+// half-way is not continued. --max-statements bounds each text's work, so a runaway
+// WAIT or LOOP block ends with an error instead of running for ever.
+
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "script/Interpreter.h"
+#include "tools/gavreloctl/CtlCommand.h"
+
+namespace {
+
+struct TScriptOptions {
+  std::vector<std::string> Texts;
+  std::uint64_t MaxStatements = 0;
+};
+
+// Runs one text and prints what it produced; false when it failed.
+bool RunText(TInterpreter& interpreter, const std::string& text) {
+  // Statements overwrite the status line; a text that sets none (an empty text, RWEXIT)
+  // prints nothing rather than the previous text's line again.
+  interpreter.Message.clear();
+  const bool ok = interpreter.Run(text);
+  if (!interpreter.Message.empty()) std::cout << interpreter.Message << '\n';
+  for (const std::string& line : interpreter.Output) std::cout << line << '\n';
+  std::cout.flush();
+  return ok;
+}
+
+bool IsExit(const std::string& line) {
+  std::string word;
+  for (char c : line) {
+    if (c != ' ' && c != '\t' && c != '\r') word.push_back(static_cast<char>(std::tolower(c)));
+  }
+  return word == "exit";
+}
+
+int RunScripts(const TScriptOptions& options) {
+  TInterpreter interpreter;
+  interpreter.SetStatementBudget(options.MaxStatements);
+
+  if (options.Texts.empty()) {
+    std::string line;
+    for (;;) {
+      std::cerr << "script> " << std::flush;
+      if (!std::getline(std::cin, line) || IsExit(line)) break;
+      RunText(interpreter, line);  // the console goes on after an error
+    }
+    std::cerr << '\n';
+    return kCtlSuccess;
+  }
+
+  for (const std::string& text : options.Texts) {
+    if (text == "-") {
+      std::string line;
+      while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!RunText(interpreter, line)) return kCtlFailed;
+      }
+    } else if (!RunText(interpreter, text)) {
+      return kCtlFailed;
+    }
+  }
+  return kCtlSuccess;
+}
+
+void RegisterScript(CLI::App& app, TCtlContext& context) {
+  auto options = std::make_shared<TScriptOptions>();
+  CLI::App* command = app.add_subcommand(
+      "script",
+      "Run command scripts (ports, index/data, PCI, memory, MSR, CPUID ...) on one "
+      "interpreter; locals persist between texts. Stops at the first failing text (exit 1)");
+  command->add_option("text", options->Texts,
+                      "Script texts, run in order; \"-\" reads one script per line from "
+                      "standard input; none starts the interactive console");
+  command->add_option("--max-statements", options->MaxStatements,
+                      "Upper bound on the statements one text may run (0 = none)")
+      ->type_name("N");
+  command->callback([options, &context] { context.ExitCode = RunScripts(*options); });
+}
+
+const TCtlCommandRegistrar registrar(&RegisterScript);
+
+}  // namespace
