@@ -8,8 +8,11 @@
 #include "script/ScriptProgram.h"
 #include "script/ScriptText.h"
 
-using script::AppendHex;
-using script::AppendHexMin;
+using script::Dec;
+using script::Hex;
+using script::HexMin;
+using script::TText;
+using script::Val;
 
 namespace {
 
@@ -43,8 +46,9 @@ bool TInterpreter::Run(const std::string& script) { return Run(script, LastResul
 bool TInterpreter::Run(const std::string& script, std::int32_t& result) {
   Output.clear();
   m_Charged = 0;
-  std::shared_ptr<const TScriptProgram> program = TScriptProgram::Get(script);
-  for (const TScriptPart& part : program->Parts) {
+  std::unique_ptr<TScriptProgram> uncached;
+  const TScriptProgram& program = TScriptProgram::Get(script, uncached);
+  for (const TScriptPart& part : program.Parts) {
     switch (part.Kind) {
       case TScriptPartKind::Fail:
         return Fail(part.FailText.c_str());
@@ -84,6 +88,8 @@ bool TInterpreter::Run(const std::string& script, std::int32_t& result) {
   }
   return true;
 }
+
+void TInterpreter::Say(const TText& text) { Message.assign(text.View()); }
 
 bool TInterpreter::Fail(const char* text) {
   Message = text;
@@ -188,8 +194,7 @@ bool TInterpreter::RunStatement(const TScriptStatement& statement, std::int32_t&
       return false;
     case TScriptStatementKind::Result:
       result = Scratch;
-      Message.assign("Last result = ");
-      AppendHex(Message, static_cast<std::uint32_t>(Scratch), 8);
+      Say(TText() << "Last result = " << Hex{static_cast<std::uint32_t>(Scratch), 8});
       return true;
     case TScriptStatementKind::RwExit:
       return true;
@@ -207,19 +212,13 @@ bool TInterpreter::RunStatement(const TScriptStatement& statement, std::int32_t&
     case TScriptStatementKind::LocalRead:
       result = Local[m_Target];
       // The index as two hex digits here ("Local0A = "), one digit for an assignment.
-      Message.assign("Local0");
-      Message.push_back("0123456789ABCDEF"[m_Target]);
-      Message.append(" = ");
-      script::AppendVal(Message, Local[m_Target]);
+      Say(TText() << "Local0" << "0123456789ABCDEF"[m_Target] << " = " << Val{Local[m_Target]});
       return true;
     case TScriptStatementKind::LocalSet: {
       std::uint32_t value = 0;
       if (!TokenValue(statement.Operand, value)) return false;
       Local[m_Target] = static_cast<std::int32_t>(value);
-      Message.assign("Local");
-      Message.push_back("0123456789ABCDEF"[m_Target]);
-      Message.append(" = ");
-      script::AppendVal(Message, Local[m_Target]);
+      Say(TText() << "Local" << "0123456789ABCDEF"[m_Target] << " = " << Val{Local[m_Target]});
       return true;
     }
     case TScriptStatementKind::Command:
@@ -249,10 +248,7 @@ bool TInterpreter::RunCommand(const TScriptStatement& statement, std::int32_t& r
         v = ReadWrite.ReadIoDword(port), digits = 8;
       }
       Store(result, v);
-      Message.assign("In Port ");
-      AppendHexMin(Message, a);
-      Message.append(" = ");
-      AppendHex(Message, v, digits);
+      Say(TText() << "In Port " << HexMin{a} << " = " << Hex{v, digits});
       return true;
     }
     case kCmdO:
@@ -268,10 +264,7 @@ bool TInterpreter::RunCommand(const TScriptStatement& statement, std::int32_t& r
       } else {
         ReadWrite.WriteIoDword(port, b), digits = 8;
       }
-      Message.assign("Out port ");
-      AppendHexMin(Message, a);
-      Message.append(" = ");
-      AppendHex(Message, b, digits);
+      Say(TText() << "Out port " << HexMin{a} << " = " << Hex{b, digits});
       return true;
     }
     case kCmdIID:
@@ -313,14 +306,8 @@ bool TInterpreter::RunCommand(const TScriptStatement& statement, std::int32_t& r
           break;
       }
       if (!write) Store(result, d);
-      Message.assign(write ? "Out Index/Data/Offset " : "In Index/Data/Offset ");
-      AppendHexMin(Message, a);
-      Message.push_back('/');
-      AppendHexMin(Message, b);
-      Message.push_back('/');
-      AppendHex(Message, c, 2);
-      Message.append(" = ");
-      AppendHex(Message, d, digits);
+      Say(TText() << (write ? "Out Index/Data/Offset " : "In Index/Data/Offset ") << HexMin{a}
+                  << '/' << HexMin{b} << '/' << Hex{c, 2} << " = " << Hex{d, digits});
       return true;
     }
     case kCmdADD:
@@ -356,47 +343,33 @@ bool TInterpreter::RunCommand(const TScriptStatement& statement, std::int32_t& r
       Store(result, v);
       // ADD..AND show their operands without leading zeros, OR..SHL as eight digits.
       const bool wide = command >= kCmdOR;
-      Message.assign(ArithmeticName(command));
+      TText text;
+      text << ArithmeticName(command);
       if (wide) {
-        AppendHex(Message, a, 8);
+        text << Hex{a, 8} << ", " << Hex{b, 8};
       } else {
-        AppendHexMin(Message, a);
+        text << HexMin{a} << ", " << HexMin{b};
       }
-      Message.append(", ");
-      if (wide) {
-        AppendHex(Message, b, 8);
-      } else {
-        AppendHexMin(Message, b);
-      }
-      Message.append(") = ");
-      AppendHex(Message, v, 8);
+      Say(text << ") = " << Hex{v, 8});
       return true;
     }
     case kCmdNOT: {
       if (!TakeNumber(a)) return false;
       Store(result, ~a);
-      Message.assign("Not (");
-      AppendHex(Message, a, 8);
-      Message.append(") = ");
-      AppendHex(Message, ~a, 8);
+      Say(TText() << "Not (" << Hex{a, 8} << ") = " << Hex{~a, 8});
       return true;
     }
     case kCmdCMZ: {
       if (!TakeNumber(a)) return false;
       const std::uint32_t v = a == 0 ? 0xFFFFFFFFu : 0;
       Store(result, v);
-      Message.assign("Complement Zero (");
-      AppendHexMin(Message, a);
-      Message.append(") = ");
-      AppendHexMin(Message, v);
+      Say(TText() << "Complement Zero (" << HexMin{a} << ") = " << HexMin{v});
       return true;
     }
     case kCmdDELAY: {
       if (!TakeNumber(a)) return false;
       (m_Sleep ? m_Sleep : SleepMilliseconds)(a);
-      Message.assign("Delay ");
-      script::AppendDecimal(Message, a);
-      Message.append(" ms");
+      Say(TText() << "Delay " << Dec{a} << " ms");
       return true;
     }
     case kCmdRWEXIT:
@@ -426,19 +399,15 @@ bool TInterpreter::RunPlatformCommand(int command, std::int32_t& result) {
 
 namespace {
 
-void AppendPciAddress(std::string& out, bool write, bool express, std::uint32_t bus,
-                      std::uint32_t device, std::uint32_t function, std::uint32_t reg) {
-  out.assign(write ? "Write " : "Read ");
-  out.append(express ? "PCIE" : "PCI");
-  out.append(" Bus/Dev/Fun/Offset ");
-  AppendHex(out, bus, 2);
-  out.push_back('/');
-  AppendHex(out, device, 2);
-  out.push_back('/');
-  AppendHex(out, function, 2);
-  out.push_back('/');
-  AppendHex(out, reg, 2);  // a register above 0xFF shows by its low byte
-  out.append(" = ");
+// "Read PCI Bus/Dev/Fun/Offset 0x00/0x1F/0x03/0x08 = "; a register above 0xFF shows by
+// its low byte.
+TText PciLine(bool write, bool express, std::uint32_t bus, std::uint32_t device,
+              std::uint32_t function, std::uint32_t reg) {
+  TText text;
+  text << (write ? "Write " : "Read ") << (express ? "PCIE" : "PCI") << " Bus/Dev/Fun/Offset "
+       << Hex{bus, 2} << '/' << Hex{device, 2} << '/' << Hex{function, 2} << '/' << Hex{reg, 2}
+       << " = ";
+  return text;
 }
 
 }  // namespace
@@ -459,12 +428,8 @@ bool TInterpreter::RunPci(int command, std::int32_t& result) {
                                   ? ReadWrite.FindPciClass(key, static_cast<std::uint8_t>(index))
                                   : ReadWrite.FindPciDevice(key, static_cast<std::uint8_t>(index));
     Store(result, bdf);
-    Message.assign(byClass ? "Find PCI Class: " : "Find PCI Device: ");
-    AppendHexMin(Message, key);
-    Message.append(" Index ");
-    AppendHexMin(Message, index);
-    Message.append(" = ");
-    AppendHex(Message, bdf, 4);
+    Say(TText() << (byClass ? "Find PCI Class: " : "Find PCI Device: ") << HexMin{key}
+                << " Index " << HexMin{index} << " = " << Hex{bdf, 4});
     return true;
   }
 
@@ -523,8 +488,7 @@ bool TInterpreter::RunPci(int command, std::int32_t& result) {
                        : ReadWrite.ReadPciDword(b, dv, fn, r);
     }
     Store(result, v);
-    AppendPciAddress(Message, false, express, bus, device, function, reg);
-    AppendHex(Message, v, digits);
+    Say(PciLine(false, express, bus, device, function, reg) << Hex{v, digits});
     return true;
   }
 
@@ -557,8 +521,7 @@ bool TInterpreter::RunPci(int command, std::int32_t& result) {
       ReadWrite.WritePciDword(b, dv, fn, r, value);
     }
   }
-  AppendPciAddress(Message, true, express, bus, device, function, reg);
-  AppendHex(Message, value, digits);
+  Say(PciLine(true, express, bus, device, function, reg) << Hex{value, digits});
   return true;
 }
 
@@ -584,10 +547,8 @@ bool TInterpreter::RunMemory(int command, std::int32_t& result) {
                          : ReadWrite.ReadMemDword(address);
     Store(result, value);
   }
-  Message.assign(write ? "Write Memory Address " : "Read Memory Address ");
-  AppendHexMin(Message, address);
-  Message.append(" = ");
-  AppendHex(Message, value, 2 << width);
+  Say(TText() << (write ? "Write Memory Address " : "Read Memory Address ") << HexMin{address}
+              << " = " << Hex{value, 2 << width});
   return true;
 }
 
@@ -599,10 +560,7 @@ bool TInterpreter::DumpMemory() {
   if (toFile) TakeText(file);
   if (!Charge(size / 4096)) return false;
 
-  Message.assign("Dump Memory: Address=");
-  AppendHexMin(Message, address);
-  Message.append(", Size=");
-  AppendHexMin(Message, size);
+  Say(TText() << "Dump Memory: Address=" << HexMin{address} << ", Size=" << HexMin{size});
 
   // The buffer is capped, and so is the room in Output: a size beyond either is the
   // allocation failure a script can always get, not a way to exhaust the process.
@@ -644,8 +602,8 @@ bool TInterpreter::DumpMemory() {
 }
 
 bool TInterpreter::FindMemory(std::int32_t& result) {
-  bool text = false;
-  for (const TScriptToken& token : *m_Tokens) text = text || token.Text == "/S";
+  bool asText = false;
+  for (const TScriptToken& token : *m_Tokens) asText = asText || token.Text == "/S";
   std::uint32_t address = 0, size = 0, step = 0, skip = 0;
   std::string pattern;
   if (!TakeNumber(address) || !TakeNumber(size) || !TakeNumber(step) || !TakeNumber(skip) ||
@@ -657,7 +615,7 @@ bool TInterpreter::FindMemory(std::int32_t& result) {
   // one (an item that is no number or above 255, more than 256 items, no item at all) the
   // pattern is searched as text.
   std::vector<std::uint8_t> bytes;
-  if (!text) {
+  if (!asText) {
     bool list = true;
     for (std::size_t i = 0; i < pattern.size() && list;) {
       if (pattern[i] == ' ' || pattern[i] == ',') {
@@ -672,9 +630,9 @@ bool TInterpreter::FindMemory(std::int32_t& result) {
       if (list) bytes.push_back(static_cast<std::uint8_t>(item));
       i = end;
     }
-    if (!list || bytes.empty()) text = true;
+    if (!list || bytes.empty()) asText = true;
   }
-  if (text) {
+  if (asText) {
     // The text form searches the pattern's characters as single bytes (the script is
     // 8-bit text), as many bytes as characters.
     bytes.assign(pattern.begin(), pattern.end());
@@ -687,19 +645,13 @@ bool TInterpreter::FindMemory(std::int32_t& result) {
       ReadWrite.SearchMem(address, size, step, bytes.data(),
                           static_cast<std::uint32_t>(bytes.size()), skip));
   Store(result, found);
-  Message.assign("Find Memory: ");
-  AppendHexMin(Message, address);
-  Message.append(", ");
-  AppendHexMin(Message, size);
-  Message.append(", ");
-  AppendHexMin(Message, step);
-  Message.append(", ");
-  AppendHexMin(Message, skip);
-  Message.append(" - ");
+  TText text;
+  text << "Find Memory: " << HexMin{address} << ", " << HexMin{size} << ", " << HexMin{step}
+       << ", " << HexMin{skip} << " - ";
   if (found == 0xFFFFFFFFu) {
-    Message.append("not found");
+    Say(text << "not found");
   } else {
-    AppendHexMin(Message, found);
+    Say(text << HexMin{found});
     std::uint8_t block[256] = {};
     ReadWrite.ReadMem256(block, found);
     AddDump(block, sizeof block);
@@ -715,12 +667,10 @@ std::string Bits64Line(std::uint32_t high, std::uint32_t low) {
   return line;
 }
 
-void AppendHighLow(std::string& out, const char* highLabel, std::uint32_t high,
-                   const char* lowLabel, std::uint32_t low) {
-  out.append(highLabel);
-  AppendHex(out, high, 8);
-  out.append(lowLabel);
-  AppendHex(out, low, 8);
+// " : High 32bit = 0x........, Low 32bit = 0x........" (the MSR forms name EDX and EAX).
+TText& HighLow(TText& text, bool registers, std::uint32_t high, std::uint32_t low) {
+  return text << (registers ? " : High 32bit(EDX) = " : " : High 32bit = ") << Hex{high, 8}
+              << (registers ? ", Low 32bit(EAX) = " : ", Low 32bit = ") << Hex{low, 8};
 }
 
 }  // namespace
@@ -738,8 +688,7 @@ bool TInterpreter::RunProcessor(int command) {
       if (!valid || !ReadWrite.SwitchCpu(a)) {
         return Fail(count == 1 ? "Error: single CPU system!" : "Error to switch CPU!");
       }
-      Message.assign("Current CPU = CPU");
-      script::AppendDecimal(Message, a);
+      Say(TText() << "Current CPU = CPU" << Dec{a});
       return true;
     }
     case kCmdRDMSR: {
@@ -755,10 +704,8 @@ bool TInterpreter::RunProcessor(int command) {
       Local[0xB] = static_cast<std::int32_t>(Registers.EBX);
       Local[0xC] = static_cast<std::int32_t>(Registers.ECX);
       Local[0xD] = static_cast<std::int32_t>(Registers.EDX);
-      Message.assign("Read MSR ");
-      AppendHexMin(Message, a);
-      AppendHighLow(Message, " : High 32bit(EDX) = ", Registers.EDX, ", Low 32bit(EAX) = ",
-                    Registers.EAX);
+      TText text;
+      Say(HighLow(text << "Read MSR " << HexMin{a}, true, Registers.EDX, Registers.EAX));
       AddOutput(script::kRuler64);
       AddOutput(Bits64Line(Registers.EDX, Registers.EAX));
       return true;
@@ -771,9 +718,8 @@ bool TInterpreter::RunProcessor(int command) {
       MsrRequest request{Registers.EAX, Registers.EBX, Registers.ECX, Registers.EDX};
       const bool ok = ReadWrite.WriteMsr(request);
       if (!ok) return Fail("Command fail!");
-      Message.assign("Write MSR ");
-      AppendHexMin(Message, a);
-      AppendHighLow(Message, " : High 32bit(EDX) = ", high, ", Low 32bit(EAX) = ", low);
+      TText text;
+      Say(HighLow(text << "Write MSR " << HexMin{a}, true, high, low));
       AddOutput(script::kRuler64);
       AddOutput(Bits64Line(high, low));
       return true;
@@ -793,9 +739,9 @@ bool TInterpreter::RunProcessor(int command) {
       low = static_cast<std::uint32_t>(v);
       Local[0xA] = static_cast<std::int32_t>(low);
       Local[0xB] = static_cast<std::int32_t>(high);
-      Message.assign(command == kCmdRDPMC ? "Read PMC " : "Read CR");
-      script::AppendDecimal(Message, a);
-      AppendHighLow(Message, " : High 32bit = ", high, ", Low 32bit = ", low);
+      TText text;
+      Say(HighLow(text << (command == kCmdRDPMC ? "Read PMC " : "Read CR") << Dec{a}, false,
+                  high, low));
       AddOutput(script::kRuler64);
       AddOutput(Bits64Line(high, low));
       return true;
@@ -805,9 +751,8 @@ bool TInterpreter::RunProcessor(int command) {
       if (!ReadWrite.WriteCr(a, (static_cast<std::uint64_t>(high) << 32) | low)) {
         return Fail("Command fail!");
       }
-      Message.assign("Write CR");
-      script::AppendDecimal(Message, a);
-      AppendHighLow(Message, " : High 32bit = ", high, ", Low 32bit = ", low);
+      TText text;
+      Say(HighLow(text << "Write CR" << Dec{a}, false, high, low));
       AddOutput(script::kRuler64);
       AddOutput(Bits64Line(high, low));
       return true;
@@ -827,8 +772,7 @@ bool TInterpreter::RunProcessor(int command) {
       Local[0xB] = static_cast<std::int32_t>(Registers.EBX);
       Local[0xC] = static_cast<std::int32_t>(Registers.ECX);
       Local[0xD] = static_cast<std::int32_t>(Registers.EDX);
-      Message.assign("CPUID ");
-      AppendHexMin(Message, a);
+      Say(TText() << "CPUID " << HexMin{a});
       AddOutput(script::kRuler32);
       const std::pair<const char*, std::uint32_t> lines[] = {{"EAX = ", Registers.EAX},
                                                              {"EBX = ", Registers.EBX},
@@ -836,7 +780,7 @@ bool TInterpreter::RunProcessor(int command) {
                                                              {"EDX = ", Registers.EDX}};
       for (const auto& [label, value] : lines) {
         std::string line = label;
-        AppendHex(line, value, 8);
+        script::AppendHex(line, value, 8);
         line.push_back(' ');
         script::AppendBits(line, value, 4);
         AddOutput(std::move(line));
@@ -853,8 +797,7 @@ void TInterpreter::ReadTimeStamp() {
   Wide = ReadWrite.ReadTsc();
   Local[0xA] = static_cast<std::int32_t>(static_cast<std::uint32_t>(Wide));
   Local[0xB] = static_cast<std::int32_t>(static_cast<std::uint32_t>(Wide >> 32));
-  Message.assign("Read TSC = ");
-  AppendHex(Message, Wide, 16);
+  Say(TText() << "Read TSC = " << Hex{Wide, 16});
 }
 
 void TInterpreter::OpenLogFile(const std::string& name) {

@@ -19,6 +19,9 @@
 
 #include "hwaccess/IoObject.h"
 
+namespace script {
+class TText;
+}
 struct TScriptProgram;
 struct TScriptStatement;
 struct TScriptToken;
@@ -81,6 +84,7 @@ class TInterpreter : public TIoObject {
   bool RunCommand(const TScriptStatement& statement, std::int32_t& result);
   bool Charge(std::uint64_t units);
   bool Fail(const char* text);
+  void Say(const script::TText& text);
 
   // Operand access over the current statement's tokens.
   bool TakeNumber(std::uint32_t& value, std::uint32_t maximum = 0xFFFFFFFFu);

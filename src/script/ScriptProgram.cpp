@@ -1,5 +1,6 @@
 #include "script/ScriptProgram.h"
 
+#include <array>
 #include <unordered_map>
 
 #include "script/ScriptText.h"
@@ -202,8 +203,8 @@ int FindCommand(std::string_view name) {
 
 }  // namespace script
 
-std::shared_ptr<const TScriptProgram> TScriptProgram::Compile(std::string_view source) {
-  auto program = std::make_shared<TScriptProgram>();
+std::unique_ptr<TScriptProgram> TScriptProgram::Compile(std::string_view source) {
+  auto program = std::make_unique<TScriptProgram>();
 
   // Normalise: trim, upper case, "," "(" ")" become blanks, trailing ";" go.
   std::string normal(script::Trim(source));
@@ -263,19 +264,44 @@ std::shared_ptr<const TScriptProgram> TScriptProgram::Compile(std::string_view s
   return program;
 }
 
-std::shared_ptr<const TScriptProgram> TScriptProgram::Get(const std::string& script) {
+const TScriptProgram& TScriptProgram::Get(const std::string& script,
+                                          std::unique_ptr<TScriptProgram>& uncached) {
   // Detection and configuration access run the same few short texts over and over, on a
   // fresh interpreter each time; compiling each distinct text once is what makes that
   // cheap. The cache is per thread (no locking) and bounded: long texts are not kept, and
-  // when it is full it starts over.
+  // when it is full it starts over. The last few texts are looked up by comparison alone,
+  // without hashing: a configuration access cycles through six of them.
   constexpr std::size_t kMaxEntries = 512;
   constexpr std::size_t kMaxCachedLength = 4096;
-  thread_local std::unordered_map<std::string, std::shared_ptr<const TScriptProgram>> cache;
-  if (script.size() > kMaxCachedLength) return Compile(script);
-  auto found = cache.find(script);
-  if (found != cache.end()) return found->second;
-  if (cache.size() >= kMaxEntries) cache.clear();
-  auto program = Compile(script);
-  cache.emplace(script, program);
-  return program;
+  constexpr std::size_t kRecent = 8;
+  struct TRecent {
+    const std::string* Text = nullptr;
+    const TScriptProgram* Program = nullptr;
+  };
+  struct TCache {
+    std::unordered_map<std::string, std::unique_ptr<TScriptProgram>> Programs;
+    std::array<TRecent, kRecent> Recent{};
+    std::size_t Next = 0;
+  };
+  thread_local TCache cache;
+
+  if (script.size() > kMaxCachedLength) {
+    uncached = Compile(script);
+    return *uncached;
+  }
+  for (const TRecent& recent : cache.Recent) {
+    if (recent.Text != nullptr && *recent.Text == script) return *recent.Program;
+  }
+  auto found = cache.Programs.find(script);
+  if (found == cache.Programs.end()) {
+    if (cache.Programs.size() >= kMaxEntries) {
+      cache.Recent = {};
+      cache.Programs.clear();
+    }
+    found = cache.Programs.emplace(script, Compile(script)).first;
+  }
+  // Keys of a node-based map keep their address, so the ring may point at them.
+  cache.Recent[cache.Next] = {&found->first, found->second.get()};
+  cache.Next = (cache.Next + 1) % kRecent;
+  return *found->second;
 }

@@ -81,9 +81,12 @@ struct TScriptProgram {
   std::vector<TScriptPart> Parts;
 
   // Compiles a script text.
-  static std::shared_ptr<const TScriptProgram> Compile(std::string_view script);
-  // The compiled form of `script` from the calling thread's cache (compiled on a miss).
-  static std::shared_ptr<const TScriptProgram> Get(const std::string& script);
+  static std::unique_ptr<TScriptProgram> Compile(std::string_view script);
+  // The compiled form of `script` from the calling thread's cache (compiled on a miss), or,
+  // for a text too long to keep, compiled into `uncached`. The reference is valid until
+  // the next Get on the same thread.
+  static const TScriptProgram& Get(const std::string& script,
+                                   std::unique_ptr<TScriptProgram>& uncached);
 };
 
 namespace script {

@@ -89,6 +89,45 @@ int ParseLocalIndex(std::string_view text) {
   return static_cast<int>(v);
 }
 
+TText& TText::operator<<(Hex hex) {
+  if (m_Size + 2 + static_cast<std::size_t>(hex.Digits) > kCapacity) return *this;
+  m_Buffer[m_Size] = '0';
+  m_Buffer[m_Size + 1] = 'x';
+  char* digits = m_Buffer + m_Size + 2;
+  for (int i = hex.Digits - 1; i >= 0; --i) {
+    digits[i] = kHexDigits[hex.Value & 0xF];
+    hex.Value >>= 4;
+  }
+  m_Size += 2 + static_cast<std::size_t>(hex.Digits);
+  return *this;
+}
+
+TText& TText::operator<<(HexMin hex) {
+  int digits = 1;
+  while (digits < 16 && (hex.Value >> (4 * digits)) != 0) ++digits;
+  return *this << Hex{hex.Value, digits};
+}
+
+TText& TText::operator<<(Dec dec) {
+  char buffer[20];
+  int n = 0;
+  do {
+    buffer[sizeof buffer - 1 - n++] = static_cast<char>('0' + dec.Value % 10);
+    dec.Value /= 10;
+  } while (dec.Value != 0);
+  return *this << std::string_view(buffer + sizeof buffer - n, static_cast<std::size_t>(n));
+}
+
+TText& TText::operator<<(Val val) {
+  *this << Hex{static_cast<std::uint32_t>(val.Value), 8} << " (";
+  if (val.Value < 0) {
+    *this << '-' << Dec{0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(val.Value))};
+  } else {
+    *this << Dec{static_cast<std::uint64_t>(val.Value)};
+  }
+  return *this << ')';
+}
+
 void AppendHex(std::string& out, std::uint64_t value, int digits) {
   char buffer[18] = {'0', 'x'};
   for (int i = 0; i < digits; ++i) buffer[2 + digits - 1 - i] = kHexDigits[(value >> (4 * i)) & 0xF];

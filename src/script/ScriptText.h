@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,47 @@ int ParseLocalIndex(std::string_view text);
 // The variable message: "Support 16 local variables only, i.e. Local# where # is in hex
 // from 0 to 0F".
 extern const char kVariableMessage[];
+
+// A status line being built: a fixed buffer, so that the line of every statement costs
+// no allocation. Texts of unbounded length (file names) are cut at the capacity, which is
+// far beyond any line the commands build around them.
+struct Hex {
+  std::uint64_t Value;
+  int Digits;
+};
+struct HexMin {
+  std::uint64_t Value;
+};
+struct Dec {
+  std::uint64_t Value;
+};
+struct Val {
+  std::int32_t Value;
+};
+
+class TText {
+ public:
+  TText& operator<<(std::string_view text) {
+    std::size_t n = text.size() < kCapacity - m_Size ? text.size() : kCapacity - m_Size;
+    if (n != 0) std::memcpy(m_Buffer + m_Size, text.data(), n);
+    m_Size += n;
+    return *this;
+  }
+  TText& operator<<(char c) {
+    if (m_Size < kCapacity) m_Buffer[m_Size++] = c;
+    return *this;
+  }
+  TText& operator<<(Hex hex);
+  TText& operator<<(HexMin hex);
+  TText& operator<<(Dec dec);
+  TText& operator<<(Val val);
+  std::string_view View() const { return {m_Buffer, m_Size}; }
+
+ private:
+  static constexpr std::size_t kCapacity = 1024;
+  char m_Buffer[kCapacity];
+  std::size_t m_Size = 0;
+};
 
 void AppendHex(std::string& out, std::uint64_t value, int digits);
 void AppendHexMin(std::string& out, std::uint64_t value);

@@ -12,8 +12,10 @@
 // half-way is not continued. --max-statements bounds each text's work, so a runaway
 // WAIT or LOOP block ends with an error instead of running for ever.
 
+#include <cctype>
 #include <cstdint>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
