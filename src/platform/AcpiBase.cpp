@@ -1,0 +1,207 @@
+#include "platform/AcpiBase.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "diag/DebugConsole.h"
+#include "diag/ProcessState.h"
+#include "host/FirmwareTables.h"
+#include "hwaccess/ReadWrite.h"
+#include "platform/FirmwareBytes.h"
+
+namespace {
+
+TAcpiBase* g_instance = nullptr;
+
+constexpr std::uint32_t kNotFound = 0xFFFFFFFF;
+constexpr std::size_t kHeaderLength = 36;
+constexpr char kLabel[] = "TAcpiBase::BuildAcpiTable";
+
+// Signatures come from firmware; the log shows unprintable bytes as '.'.
+std::string PrintableSignature(const std::uint8_t* bytes) {
+  std::string text(4, '.');
+  for (int i = 0; i < 4; ++i)
+    if (bytes[i] >= 0x20 && bytes[i] < 0x7F) text[i] = static_cast<char>(bytes[i]);
+  return text;
+}
+
+}  // namespace
+
+TAcpiBase& TAcpiBase::Instance() {
+  if (g_instance == nullptr) {
+    g_instance = new TAcpiBase();  // lives until the process ends
+    gavrelo::RegisterProcessReset(&TAcpiBase::ResetInstance);
+  }
+  return *g_instance;
+}
+
+void TAcpiBase::ResetInstance() {
+  delete g_instance;
+  g_instance = nullptr;
+}
+
+TAcpiBase::TAcpiBase() : Settings(ReadWrite.Settings()) {
+  Found = FindRootPointer();
+  if (!Found) Found = FindRootPointerFromRegistry();
+  if (!Found) return;
+  BuildAcpiTable();
+}
+
+TAcpiBase::~TAcpiBase() = default;
+
+std::uint8_t TAcpiBase::CheckSum(const void* data, std::size_t length) {
+  return firmware::Sum8({static_cast<const std::uint8_t*>(data), length});
+}
+
+bool TAcpiBase::FindRootPointer() {
+  std::uint64_t match = ReadWrite.SearchMem(0xE0000, 0x20000, 16, "RSD PTR ", 8, 0);
+  if ((match & 0xFFFFFFFF) == kNotFound) return false;
+  return AddRootPointer(match);
+}
+
+bool TAcpiBase::FindRootPointerFromRegistry() {
+  host::TFirmwareTableRecord record = host::ReadFirmwareTableRecord();
+  // The ACPI 2.0 pointer is preferred; its first 20 bytes are the 1.0 structure, which is
+  // all that is used here.
+  std::optional<std::uint64_t> address = record.Acpi20 ? record.Acpi20 : record.Acpi;
+  if (!address) return false;
+  return AddRootPointer(*address);
+}
+
+bool TAcpiBase::AddRootPointer(std::uint64_t address) {
+  // Table entries hold 32-bit addresses; a root pointer above 4 GiB cannot be listed.
+  if (address > 0xFFFFFFFFull - kHeaderLength) return false;
+  std::array<std::uint8_t, kHeaderLength> rsdp;
+  rsdp.fill(0xFF);
+  ReadWrite.ReadMemBlock(rsdp.data(), static_cast<std::uint32_t>(rsdp.size()), address);
+  if (CheckSum(rsdp.data(), 20) != 0) return false;
+  std::span<const std::uint8_t> bytes(rsdp);
+  std::uint32_t length = rsdp[15] == 0 ? 20 : *firmware::Dword(bytes, 20);
+  AppendEntry(static_cast<std::uint32_t>(address), length);
+  // The 64-bit XSDT address is not used: every table the tool decodes is also reachable
+  // through the RSDT.
+  AppendEntry(*firmware::Dword(bytes, 16), 0);
+  return true;
+}
+
+bool TAcpiBase::AppendEntry(std::uint32_t address, std::uint32_t length) {
+  if (Tables.size() >= kMaxTables) {
+    ReportBound("Table limit reached, further tables not listed");
+    return false;
+  }
+  Tables.push_back({address, length});
+  return true;
+}
+
+void TAcpiBase::ReportBound(const char* what) {
+  if (!BoundHit) Console.LogValue(kLabel, what, 12);
+  BoundHit = true;
+}
+
+void TAcpiBase::BuildAcpiTable() {
+  for (std::size_t i = 1; i < Tables.size(); ++i) {
+    Current = i;
+    std::uint32_t address = Tables[i].Address;
+    // Address 0 is the real-mode interrupt vector table, never an ACPI table: firmware
+    // leaves the 32-bit FACS or DSDT pointer 0 when it gives only the 64-bit one.
+    if (address == 0) continue;
+    std::array<std::uint8_t, kHeaderLength> header;
+    header.fill(0xFF);
+    ReadWrite.ReadMemBlock(header.data(), static_cast<std::uint32_t>(header.size()), address);
+    std::uint32_t length = *firmware::Dword(std::span<const std::uint8_t>(header), 4);
+    Tables[i].Length = length;
+    Console.LogValue("BuildAcpiTable", "Table = " + PrintableSignature(header.data()), 12);
+
+    void (TAcpiBase::*handler)(std::span<const std::uint8_t>) = nullptr;
+    if (std::memcmp(header.data(), "RSDT", 4) == 0) handler = &TAcpiBase::BuildRSDT;
+    else if (std::memcmp(header.data(), "FACP", 4) == 0) handler = &TAcpiBase::BuildFACP;
+    else if (std::memcmp(header.data(), "APIC", 4) == 0) handler = &TAcpiBase::BuildAPIC;
+    else if (std::memcmp(header.data(), "ECDT", 4) == 0) handler = &TAcpiBase::BuildECDT;
+    else if (std::memcmp(header.data(), "DSDT", 4) == 0) handler = &TAcpiBase::BuildDSDT;
+    else if (std::memcmp(header.data(), "MCFG", 4) == 0) handler = &TAcpiBase::BuildMCFG;
+    if (handler == nullptr) continue;
+
+    if (length > kMaxTableLength) {
+      ReportBound("Table length beyond limit, table not read");
+      continue;
+    }
+    if (m_BytesRead + length > kMaxBytesRead) {
+      ReportBound("Data limit reached, table not read");
+      continue;
+    }
+    m_BytesRead += length;
+    std::vector<std::uint8_t> table(length, 0xFF);
+    if (length > 0) ReadWrite.ReadMemBlock(table.data(), length, address);
+    (this->*handler)(table);
+  }
+}
+
+void TAcpiBase::BuildRSDT(std::span<const std::uint8_t> table) {
+  for (std::size_t offset = kHeaderLength; offset + 4 <= table.size(); offset += 4) {
+    std::uint32_t address = *firmware::Dword(table, offset);
+    if (address != 0 && !AppendEntry(address, 0)) return;
+  }
+}
+
+void TAcpiBase::BuildFACP(std::span<const std::uint8_t> table) {
+  // Fields are taken only where the table holds them: a truncated FADT leaves the rest of
+  // the settings at their defaults.
+  if (auto v = firmware::Dword(table, 40)) {
+    DsdtAddress = *v;
+    char text[32];
+    std::snprintf(text, sizeof text, "DsdtAddress = 0x%08X", DsdtAddress);
+    Console.LogValue("TAcpiBase::BuildFACP", text, 10);
+  }
+  if (auto v = firmware::Word(table, 46)) Settings.SciInterrupt = *v;
+  if (auto v = firmware::Dword(table, 48)) Settings.SmiCommandPort = static_cast<std::uint16_t>(*v);
+  if (auto v = firmware::Byte(table, 52)) Settings.AcpiEnableValue = *v;
+  if (auto v = firmware::Byte(table, 53)) Settings.AcpiDisableValue = *v;
+  if (auto v = firmware::Byte(table, 54)) Settings.S4BiosRequest = *v;
+  if (auto v = firmware::Byte(table, 55)) Settings.PStateControl = *v;
+  if (auto v = firmware::Dword(table, 56)) Settings.Pm1aEventBlock = static_cast<std::uint16_t>(*v);
+  if (auto v = firmware::Dword(table, 76)) Settings.PmTimerBlock = static_cast<std::uint16_t>(*v);
+  if (auto v = firmware::Dword(table, 112))
+    Settings.PmTimer32Bit = static_cast<std::uint16_t>(*v & 0x100);
+  if (auto facs = firmware::Dword(table, 36)) {
+    if (!AppendEntry(*facs, 0)) return;
+  }
+  if (auto dsdt = firmware::Dword(table, 40)) AppendEntry(*dsdt, 0);
+}
+
+void TAcpiBase::BuildAPIC(std::span<const std::uint8_t> table) {
+  if (auto v = firmware::Dword(table, 36)) Settings.LocalApicBase = *v;
+  // Interrupt controller structures: type byte, length byte, body. The walk ends at the
+  // table's end or at a structure whose length is 0 (which would never advance).
+  std::size_t offset = 44;
+  while (offset + 2 <= table.size()) {
+    std::uint8_t type = table[offset];
+    std::uint8_t length = table[offset + 1];
+    if (length == 0) break;
+    if (type == 1 && length >= 12 && offset + 12 <= table.size()) {
+      // I/O APIC: id at 2, address at 4, global system interrupt base at 8.
+      if (*firmware::Dword(table, offset + 8) == 0)
+        Settings.IoApicBase = *firmware::Dword(table, offset + 4);
+    }
+    offset += length;
+  }
+}
+
+void TAcpiBase::BuildECDT(std::span<const std::uint8_t> table) {
+  if (auto v = firmware::Byte(table, 36)) Settings.EcAddressSpace = *v;
+  if (auto v = firmware::Dword(table, 40)) Settings.EcCommandPort = static_cast<std::uint16_t>(*v);
+  if (auto v = firmware::Dword(table, 52)) Settings.EcDataPort = static_cast<std::uint16_t>(*v);
+}
+
+void TAcpiBase::BuildDSDT(std::span<const std::uint8_t> table) {
+  std::size_t n = std::min(table.size(), DsdtHeader.size());
+  std::copy_n(table.begin(), n, DsdtHeader.begin());
+}
+
+void TAcpiBase::BuildMCFG(std::span<const std::uint8_t> table) {
+  // The header (36), 8 reserved bytes, then 16-byte allocation structures whose first
+  // field is the 64-bit base address. A table too short for one structure has none.
+  if (table.size() < 44 || table.size() - 44 < 16) return;
+  McfgBase = *firmware::Dword(table, 44);
+}

@@ -1,0 +1,83 @@
+#pragma once
+// TAcpiBase: finds the ACPI root pointer, walks the root table and the tables it
+// references, lists every table found, and copies the platform values the tool needs
+// (embedded controller ports, APIC addresses, FADT power-management ports, the PCI Express
+// configuration base) into the access settings record.
+//
+// List order: entry 0 the root pointer, entry 1 the root table (RSDT), then the tables in
+// discovery order — those the RSDT lists first, then the FACS and DSDT of each FADT, added
+// when that FADT is visited. Entries are not de-duplicated.
+//
+// Firmware tables are untrusted. The walk is bounded (see the k* limits below); when a
+// bound is hit the walk logs it, sets BoundHit and goes on with what it has.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "hwaccess/IoObject.h"
+#include "hwaccess/RwConfig.h"
+
+struct TAcpiTableEntry {
+  std::uint32_t Address = 0;
+  // From the table's header once the walk has visited the entry; 0 until then.
+  std::uint32_t Length = 0;
+};
+
+class TAcpiBase : public TIoObject {
+ public:
+  // Bounds of the walk, chosen from real firmware with wide margins:
+  // - Desktop boards list 10-40 tables, large servers with one SSDT per processor package
+  //   or device up to about 120; 256 entries is double that.
+  static constexpr std::size_t kMaxTables = 256;
+  // - The largest tables are DSDTs, a few hundred KiB on big servers; a table whose header
+  //   claims more than 4 MiB is listed as it claims but not read.
+  static constexpr std::uint32_t kMaxTableLength = 4u << 20;
+  // - All bodies read by the walk together: 16 MiB.
+  static constexpr std::uint64_t kMaxBytesRead = 16u << 20;
+
+  static TAcpiBase& Instance();
+  ~TAcpiBase() override;
+
+  RwCfg& Settings;
+  std::array<std::uint8_t, 36> DsdtHeader{};
+  std::uint32_t DsdtAddress = 0;
+  // Low 32 bits of the base of the first MCFG allocation; 0xFFFFFFFF = unknown.
+  std::uint32_t McfgBase = 0xFFFFFFFF;
+  bool Found = false;
+  std::vector<TAcpiTableEntry> Tables;
+  // Index into Tables of the entry being processed (an index, since the list grows while
+  // the walk runs).
+  std::size_t Current = 0;
+  // A bound of the walk was hit (the list or the data read is incomplete).
+  bool BoundHit = false;
+
+  bool FindRootPointer();
+  // Windows keeps a copy of the root table in the registry; this tool's equivalent is the
+  // kernel's record of the root pointer's own address (host/FirmwareTables.h), which is
+  // handed to AddRootPointer.
+  bool FindRootPointerFromRegistry();
+  bool AddRootPointer(std::uint64_t address);
+  void BuildAcpiTable();
+
+  void BuildRSDT(std::span<const std::uint8_t> table);
+  void BuildFACP(std::span<const std::uint8_t> table);
+  void BuildAPIC(std::span<const std::uint8_t> table);
+  void BuildECDT(std::span<const std::uint8_t> table);
+  void BuildDSDT(std::span<const std::uint8_t> table);
+  void BuildMCFG(std::span<const std::uint8_t> table);
+
+  // 8-bit sum of `length` bytes; a valid structure sums to 0.
+  static std::uint8_t CheckSum(const void* data, std::size_t length);
+
+ private:
+  TAcpiBase();
+  static void ResetInstance();
+  // Appends unless the list is full; false (and logged once) when it is.
+  bool AppendEntry(std::uint32_t address, std::uint32_t length);
+  void ReportBound(const char* what);
+
+  std::uint64_t m_BytesRead = 0;
+};
