@@ -1,0 +1,159 @@
+// gavreloctl info: what the tool knows about the board it runs on — the model name from the
+// BIOS identity record, the ACPI tables with the platform values taken from them, and the
+// SMBIOS memory summary. `--json` prints the same as one JSON object.
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "host/Console.h"
+#include "hwaccess/ReadWrite.h"
+#include "platform/AcpiBase.h"
+#include "platform/OrvBiosInfo.h"
+#include "platform/OrvSpec.h"
+#include "platform/SmbiosBase.h"
+#include "tools/gavreloctl/CtlCommand.h"
+
+namespace {
+
+std::string Hex(std::uint64_t value, int digits) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+  return text;
+}
+
+// The signature as it stands in memory, unprintable bytes shown as '.'.
+std::string Signature(TReadWrite& rw, std::uint32_t address, std::uint32_t length) {
+  char bytes[8];
+  std::memset(bytes, 0xFF, sizeof bytes);
+  if (address != 0) rw.ReadMemBlock(bytes, length, address);
+  std::string text;
+  for (std::uint32_t i = 0; i < length; ++i) {
+    auto c = static_cast<unsigned char>(bytes[i]);
+    text += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
+  }
+  return text;
+}
+
+nlohmann::json Collect() {
+  TOrvSpec& spec = TOrvSpec::Instance();
+  TOrvBiosInfo& bios = TOrvBiosInfo::Instance();
+  TAcpiBase& acpi = TAcpiBase::Instance();
+  TSmbiosBase& smbios = TSmbiosBase::Instance();
+  TReadWrite& rw = TReadWrite::Instance();
+  const RwCfg& s = rw.Settings();
+
+  nlohmann::json out;
+  out["model_name"] = host::WideToUtf8(spec.ModelName);
+  out["raw_project_name"] = host::WideToUtf8(bios.RawProjectName);
+  out["bios_version"] = host::WideToUtf8(bios.BiosVersion);
+  out["bios_date"] = host::WideToUtf8(bios.BiosDate);
+  out["signature_found"] = bios.SignatureFound;
+  out["record_valid"] = bios.RecordValid;
+  out["safe_model_name"] = host::WideToUtf8(spec.SafeModelName);
+  out["pstate_supported"] = spec.PStateSupported;
+  out["platform"] = {
+      {"EcCommandPort", s.EcCommandPort},   {"EcDataPort", s.EcDataPort},
+      {"EcAddressSpace", s.EcAddressSpace}, {"IoApicBase", s.IoApicBase},
+      {"LocalApicBase", s.LocalApicBase},   {"Pm1aEventBlock", s.Pm1aEventBlock},
+      {"SciInterrupt", s.SciInterrupt},     {"PmTimerBlock", s.PmTimerBlock},
+      {"PmTimer32Bit", s.PmTimer32Bit},     {"SmiCommandPort", s.SmiCommandPort},
+      {"AcpiEnableValue", s.AcpiEnableValue}, {"AcpiDisableValue", s.AcpiDisableValue},
+      {"S4BiosRequest", s.S4BiosRequest},   {"PStateControl", s.PStateControl}};
+  nlohmann::json tables = nlohmann::json::array();
+  for (std::size_t i = 0; i < acpi.Tables.size(); ++i) {
+    const TAcpiTableEntry& e = acpi.Tables[i];
+    tables.push_back({{"index", i},
+                      {"signature", Signature(rw, e.Address, i == 0 ? 8 : 4)},
+                      {"address", e.Address},
+                      {"length", e.Length}});
+  }
+  out["acpi"] = {{"found", acpi.Found},
+                 {"tables", tables},
+                 {"mcfg_base", acpi.McfgBase},
+                 {"bound_hit", acpi.BoundHit}};
+  nlohmann::json slots = nlohmann::json::array();
+  for (std::size_t i = 0; i < TSmbiosBase::kMaxSlots && i < smbios.DeviceCount; ++i)
+    if (smbios.Present[i] != 0)
+      slots.push_back({{"slot", i}, {"size_gb", smbios.SizeGB[i]}, {"attributes", smbios.Attributes[i]}});
+  char version[16];
+  std::snprintf(version, sizeof version, "%u.%u", smbios.Version >> 4, smbios.Version & 0xF);
+  out["smbios"] = {{"found", smbios.Found},
+                   {"version", smbios.Found ? version : ""},
+                   {"entry_point", smbios.EntryPointAddress},
+                   {"declared_slots", smbios.DeclaredSlots},
+                   {"populated_slots", smbios.PopulatedSlots},
+                   {"devices", smbios.DeviceCount},
+                   {"slot_mismatch", smbios.SlotMismatch},
+                   {"walk_truncated", smbios.WalkTruncated},
+                   {"slots", slots}};
+  return out;
+}
+
+const char* YesNo(bool b) { return b ? "yes" : "no"; }
+
+void PrintText(const nlohmann::json& j) {
+  auto line = [](const char* label, const std::string& value) {
+    std::printf("%-18s: %s\n", label, value.c_str());
+  };
+  line("Model name", j["model_name"].get<std::string>());
+  line("Raw project name", j["raw_project_name"].get<std::string>());
+  line("BIOS version", j["bios_version"].get<std::string>());
+  line("BIOS date", j["bios_date"].get<std::string>());
+  line("Signature found", YesNo(j["signature_found"]));
+  line("Record valid", YesNo(j["record_valid"]));
+  line("File-safe name", j["safe_model_name"].get<std::string>());
+  line("P-state support", YesNo(j["pstate_supported"]));
+  std::printf("Platform values:\n");
+  for (const char* key : {"EcCommandPort", "EcDataPort", "EcAddressSpace", "IoApicBase",
+                          "LocalApicBase", "Pm1aEventBlock", "SciInterrupt", "PmTimerBlock",
+                          "PmTimer32Bit", "SmiCommandPort", "AcpiEnableValue",
+                          "AcpiDisableValue", "S4BiosRequest", "PStateControl"}) {
+    std::uint64_t v = j["platform"][key];
+    std::printf("  %-16s: %s\n", key, Hex(v, v > 0xFFFF ? 8 : 4).c_str());
+  }
+  const nlohmann::json& acpi = j["acpi"];
+  std::printf("ACPI tables (%s):\n", acpi["found"].get<bool>() ? "root pointer found" : "none found");
+  for (const nlohmann::json& t : acpi["tables"])
+    std::printf("  %3u  %-8s  %s  %u\n", t["index"].get<unsigned>(),
+                t["signature"].get<std::string>().c_str(), Hex(t["address"], 8).c_str(),
+                t["length"].get<unsigned>());
+  if (acpi["bound_hit"].get<bool>()) std::printf("  (walk bounded: list or data incomplete)\n");
+  std::uint32_t mcfg = acpi["mcfg_base"];
+  line("MCFG base", mcfg == 0xFFFFFFFF ? std::string("unknown") : Hex(mcfg, 8));
+  const nlohmann::json& sm = j["smbios"];
+  if (!sm["found"].get<bool>()) {
+    std::printf("SMBIOS: no entry point found\n");
+    return;
+  }
+  std::printf("SMBIOS %s (entry point %s):\n", sm["version"].get<std::string>().c_str(),
+              Hex(sm["entry_point"], 8).c_str());
+  std::printf("  %-16s: %u\n", "Declared slots", sm["declared_slots"].get<unsigned>());
+  std::printf("  %-16s: %u\n", "Populated slots", sm["populated_slots"].get<unsigned>());
+  std::printf("  %-16s: %s\n", "Slot mismatch", YesNo(sm["slot_mismatch"]));
+  for (const nlohmann::json& slot : sm["slots"])
+    std::printf("  Slot %-11u: %g GB (attributes %s)\n", slot["slot"].get<unsigned>(),
+                slot["size_gb"].get<double>(), Hex(slot["attributes"], 2).c_str());
+  if (sm["walk_truncated"].get<bool>()) std::printf("  (structure walk stopped at a malformed structure)\n");
+}
+
+void RegisterInfo(CLI::App& app, TCtlContext& context) {
+  CLI::App* info = app.add_subcommand(
+      "info", "Board model name, ACPI tables and platform values, SMBIOS memory summary");
+  auto* json = info->add_flag("--json", "Print one JSON object");
+  info->callback([&context, json]() {
+    nlohmann::json j = Collect();
+    if (*json)
+      std::cout << j.dump(2) << "\n";
+    else
+      PrintText(j);
+    context.ExitCode = kCtlSuccess;
+  });
+}
+
+TCtlCommandRegistrar g_registrar(&RegisterInfo);
+
+}  // namespace
