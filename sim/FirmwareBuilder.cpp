@@ -44,6 +44,22 @@ void CheckObject(const json& value, const std::string& what) {
   if (!value.is_object()) Fail(what, "expected an object");
 }
 
+// A misspelt field would otherwise be ignored silently and its default used.
+void CheckKeys(const json& object, const std::string& what,
+               std::initializer_list<const char*> keys) {
+  for (const auto& [key, value] : object.items()) {
+    (void)value;
+    bool known = key == "comment";
+    for (const char* k : keys) known = known || key == k;
+    if (!known) Fail(what, "unknown field \"" + key + "\"");
+  }
+}
+
+const json& Member(const json& object, const char* key, const std::string& what) {
+  if (!object.contains(key)) Fail(what, std::string("missing \"") + key + "\"");
+  return object[key];
+}
+
 // Text for an ANSI firmware field: ASCII and Latin-1 characters (written in UTF-8 in the
 // board file) become one byte each; anything else cannot be represented.
 TBytes Ansi(const json& value, const std::string& what, std::size_t maxLength) {
@@ -101,12 +117,14 @@ TBytes Body(const json& object, const std::string& path) {
 
 void BuildIdentity(const json& id, const std::string& path, TFirmwareImage& image) {
   CheckObject(id, path);
+  CheckKeys(id, path, {"address", "project", "version", "date", "corrupt_copy"});
   TBytes record(64, 0);
   std::memcpy(record.data(), "$CN1368$", 8);
   TBytes name = id.contains("project") ? Ansi(id["project"], path + ".project", 32) : TBytes{};
   std::copy(name.begin(), name.end(), record.begin() + 10);
   json version = id.value("version", json::object());
   CheckObject(version, path + ".version");
+  CheckKeys(version, path + ".version", {"letter", "major", "minor", "suffix"});
   const std::string vpath = path + ".version";
   record[42] = static_cast<std::uint8_t>(OneChar(version, "letter", 'P', vpath));
   record[43] = static_cast<std::uint8_t>(Num(version, "major", 1, vpath, 0xFF));
@@ -128,13 +146,23 @@ void BuildIdentity(const json& id, const std::string& path, TFirmwareImage& imag
   // Bytes 50-63 are not interpreted; the last one carries the checksum.
   SealChecksum(record, 63, 0, 64);
 
-  if (id.contains("corrupt_copy_at")) {
-    // The same record with a checksum that fails, as a stale copy left by a flash tool.
+  if (id.contains("corrupt_copy")) {
+    // A copy whose checksum fails, as a stale record left by a flash tool; it may carry a
+    // project name of its own, so a reader that takes it shows in the result.
+    const json& c = id["corrupt_copy"];
+    const std::string cpath = path + ".corrupt_copy";
+    CheckObject(c, cpath);
+    CheckKeys(c, cpath, {"address", "project"});
     TBytes bad = record;
+    if (c.contains("project")) {
+      TBytes other = Ansi(c["project"], cpath + ".project", 32);
+      std::fill(bad.begin() + 10, bad.begin() + 42, 0);
+      std::copy(other.begin(), other.end(), bad.begin() + 10);
+    }
+    SealChecksum(bad, 63, 0, 64);
     bad[63] = static_cast<std::uint8_t>(bad[63] + 1);
-    image.Blobs.push_back({path + ".corrupt_copy_at",
-                           board::Number(id["corrupt_copy_at"], path + ".corrupt_copy_at",
-                                         0xFFFFFFFF),
+    image.Blobs.push_back({cpath, board::Number(Member(c, "address", cpath), cpath + ".address",
+                                                0xFFFFFFFF),
                            std::move(bad)});
   }
   image.Blobs.push_back({path, Num(id, "address", 0xF0000, path, 0xFFFFFFFF), std::move(record)});
@@ -210,6 +238,9 @@ class TAcpiLayout {
 
 TBytes BuildFadt(const json& f, const std::string& path, const TAcpiDefaults& d,
                  std::uint64_t facs, std::uint64_t dsdt) {
+  CheckKeys(f, path, {"revision", "oem_id", "oem_table_id", "oem_revision", "length", "sci_int",
+                      "smi_cmd", "acpi_enable", "acpi_disable", "s4bios_req", "pstate_cnt",
+                      "pm1a_evt_blk", "pm1a_cnt_blk", "pm_tmr_blk", "flags"});
   TBytes t = AcpiTable("FACP", f, path, d, 4);
   std::size_t length = Num(f, "length", 244, path, 4096);
   if (length < 116) Fail(path + ".length", "an FADT holds at least 116 bytes");
@@ -239,6 +270,8 @@ TBytes BuildFadt(const json& f, const std::string& path, const TAcpiDefaults& d,
 }
 
 TBytes BuildMadt(const json& m, const std::string& path, const TAcpiDefaults& d) {
+  CheckKeys(m, path, {"revision", "oem_id", "oem_table_id", "oem_revision", "local_apic", "flags",
+                      "processors", "io_apics", "entries"});
   TBytes t = AcpiTable("APIC", m, path, d, 3);
   Put(t, 36, Num(m, "local_apic", 0xFEE00000, path, 0xFFFFFFFF), 4);
   Put(t, 40, Num(m, "flags", 1, path, 0xFFFFFFFF), 4);
@@ -277,6 +310,8 @@ TBytes BuildMadt(const json& m, const std::string& path, const TAcpiDefaults& d)
 }
 
 TBytes BuildEcdt(const json& e, const std::string& path, const TAcpiDefaults& d) {
+  CheckKeys(e, path, {"revision", "oem_id", "oem_table_id", "oem_revision", "address_space",
+                      "command", "data", "uid", "gpe", "id"});
   TBytes t = AcpiTable("ECDT", e, path, d, 1);
   std::uint8_t space = static_cast<std::uint8_t>(Num(e, "address_space", 1, path, 0xFF));
   // EC_CONTROL and EC_DATA generic addresses: space, bit width 8, offset 0, byte access.
@@ -299,6 +334,7 @@ TBytes BuildEcdt(const json& e, const std::string& path, const TAcpiDefaults& d)
 }
 
 TBytes BuildMcfg(const json& m, const std::string& path, const TAcpiDefaults& d) {
+  CheckKeys(m, path, {"revision", "oem_id", "oem_table_id", "oem_revision", "allocations"});
   TBytes t = AcpiTable("MCFG", m, path, d, 1);
   t.resize(44, 0);  // 8 reserved bytes after the header
   json allocations = m.value("allocations", json::array());
@@ -319,6 +355,8 @@ TBytes BuildMcfg(const json& m, const std::string& path, const TAcpiDefaults& d)
 
 TBytes BuildBodyTable(const char* signature, const json& desc, const std::string& path,
                       const TAcpiDefaults& d) {
+  CheckKeys(desc, path, {"signature", "revision", "oem_id", "oem_table_id", "oem_revision", "text",
+                         "hex"});
   TBytes t = AcpiTable(signature, desc, path, d, 2);
   TBytes body = Body(desc, path);
   t.insert(t.end(), body.begin(), body.end());
@@ -328,6 +366,9 @@ TBytes BuildBodyTable(const char* signature, const json& desc, const std::string
 
 void BuildAcpi(const json& a, const std::string& path, TFirmwareImage& image) {
   CheckObject(a, path);
+  CheckKeys(a, path, {"rsdp_address", "revision", "tables_address", "oem_id", "oem_table_id",
+                      "oem_revision", "fadt", "facs", "dsdt", "ssdts", "madt", "ecdt", "mcfg",
+                      "tables"});
   TAcpiDefaults d{Padded(a, "oem_id", "GAVREL", 6, path),
                   Padded(a, "oem_table_id", "GAVRELO", 8, path),
                   Num(a, "oem_revision", 1, path, 0xFFFFFFFF)};
@@ -430,6 +471,8 @@ void AddStrings(TBytes& s, const std::vector<std::string>& strings) {
 
 void BuildSmbios(const json& sm, const std::string& path, TFirmwareImage& image) {
   CheckObject(sm, path);
+  CheckKeys(sm, path, {"version", "entry_address", "table_address", "memory_arrays",
+                       "memory_devices", "raw_structures"});
   unsigned major = 2, minor = 8;
   if (sm.contains("version")) {
     const json& v = sm["version"];
@@ -458,6 +501,7 @@ void BuildSmbios(const json& sm, const std::string& path, TFirmwareImage& image)
   for (std::size_t i = 0; i < arrays.size(); ++i) {
     const std::string p = path + ".memory_arrays[" + std::to_string(i) + "]";
     CheckObject(arrays[i], p);
+    CheckKeys(arrays[i], p, {"devices", "max_capacity_kb"});
     TBytes s(0x17, 0);
     s[0] = 16;
     s[1] = 0x17;
@@ -480,6 +524,7 @@ void BuildSmbios(const json& sm, const std::string& path, TFirmwareImage& image)
     const std::string p = path + ".memory_devices[" + std::to_string(i) + "]";
     const json& dev = devices[i];
     CheckObject(dev, p);
+    CheckKeys(dev, p, {"size_mb", "size_kb", "size", "extended_mb", "attributes", "locator"});
     TBytes s(0x28, 0);
     s[0] = 17;
     s[1] = 0x28;
@@ -551,6 +596,7 @@ void BuildSmbios(const json& sm, const std::string& path, TFirmwareImage& image)
 
 host::TFirmwareTableRecord BuildSystab(const json& s, const std::string& path) {
   CheckObject(s, path);
+  CheckKeys(s, path, {"acpi20", "acpi", "smbios", "smbios3"});
   host::TFirmwareTableRecord record;
   auto field = [&](const char* key, std::optional<std::uint64_t>& slot) {
     if (s.contains(key)) slot = board::Number(s[key], path + "." + key);
@@ -594,6 +640,25 @@ void ParseFirmwareSection(TVirtualBoard& board, const nlohmann::json& section,
                           const std::filesystem::path& boardDir) {
   (void)boardDir;
   TFirmwareImage image = BuildFirmwareImage(section);
+  // Firmware searches read the legacy BIOS area in 4 KiB requests, and a request that
+  // touches unmapped memory fails as a whole; a real machine always decodes the area, so
+  // generated content in it gets the whole area (zero-filled) unless an image covers it.
+  constexpr std::uint64_t kLegacyBase = 0xE0000, kLegacySize = 0x20000;
+  bool inLegacyArea = false;
+  for (const TFirmwareBlob& blob : image.Blobs)
+    inLegacyArea = inLegacyArea || (blob.Address < kLegacyBase + kLegacySize &&
+                                    blob.Address + blob.Bytes.size() > kLegacyBase);
+  if (inLegacyArea) {
+    std::vector<std::uint8_t> probe(kLegacySize);
+    if (!board.PeekMemory(kLegacyBase, probe.data(), kLegacySize)) {
+      try {
+        board.AddMemoryRegion(kLegacyBase, std::vector<std::uint8_t>(kLegacySize, 0));
+      } catch (const std::runtime_error& e) {
+        Fail("firmware", std::string("the legacy BIOS area 0xE0000-0xFFFFF is partly mapped: ") +
+                             e.what());
+      }
+    }
+  }
   for (TFirmwareBlob& blob : image.Blobs) {
     if (blob.Bytes.empty()) continue;
     std::vector<std::uint8_t> probe(blob.Bytes.size());

@@ -59,10 +59,19 @@ std::wstring TOrvSpec::MakeSafeModelName(const std::wstring& modelName) {
 bool TOrvSpec::CheckPStateSupport() {
   bool pstate = false;
   bool fadt = false;
+  // Lengths come from firmware headers: one search reaches no further than the walk would
+  // read a table, and all searches together scan no more than the walk may read.
+  std::uint64_t budget = TAcpiBase::kMaxBytesRead;
+  bool budgetReported = false;
   auto found = [&](std::uint64_t address, std::uint32_t length, const char* pattern) {
-    // Lengths come from firmware headers; a search never reaches further than the walk
-    // would read a table.
     std::uint32_t size = std::min(length, TAcpiBase::kMaxTableLength);
+    if (size > budget) {
+      if (!budgetReported)
+        TDebugConsole::Instance().LogValue("TOrvSpec", "P-state search limit reached", 12);
+      budgetReported = true;
+      return std::uint64_t{kNotFound};
+    }
+    budget -= size;
     std::uint64_t match = m_ReadWrite.SearchMem(address, size, 1, pattern,
                                                 static_cast<std::uint32_t>(std::strlen(pattern)), 0);
     return (match & 0xFFFFFFFF) != kNotFound ? match : std::uint64_t{kNotFound};

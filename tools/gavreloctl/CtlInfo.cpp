@@ -143,10 +143,11 @@ void PrintText(const nlohmann::json& j) {
 void RegisterInfo(CLI::App& app, TCtlContext& context) {
   CLI::App* info = app.add_subcommand(
       "info", "Board model name, ACPI tables and platform values, SMBIOS memory summary");
-  auto* json = info->add_flag("--json", "Print one JSON object");
-  info->callback([&context, json]() {
+  static bool asJson = false;
+  info->add_flag("--json", asJson, std::string("Print one JSON object"));
+  info->callback([&context]() {
     nlohmann::json j = Collect();
-    if (*json)
+    if (asJson)
       std::cout << j.dump(2) << "\n";
     else
       PrintText(j);
