@@ -3,6 +3,7 @@
 #include "gpio/GpioBase.h"
 #include "host/Process.h"
 #include "hwaccess/ReadWrite.h"
+#include "platform/OrvSpec.h"
 
 namespace {
 
@@ -21,11 +22,7 @@ class TToolStartupServices : public TStartupServices {
     // Platform identification: TOrvModelConfig::Instance() goes here.
   }
 
-  std::wstring RequestModelName() override {
-    // Platform identification: return TOrvSpec::Instance().ModelName here. Until then no
-    // model is known, and an empty section name is never present in an INI file.
-    return L"";
-  }
+  std::wstring RequestModelName() override { return TOrvSpec::Instance().ModelName; }
 
   void RequestReadWrite() override { TReadWrite::Instance(); }
 
