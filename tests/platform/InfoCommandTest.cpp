@@ -1,4 +1,5 @@
-// gavreloctl info run as a real process against the shipped board files.
+// The model name as the executables see it, run as real processes against the shipped
+// board files: gavreloctl info, and gavrelo's choice of its INI section.
 
 #include <array>
 #include <cstdio>
@@ -7,6 +8,8 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -17,8 +20,7 @@ struct TRun {
   std::string Output;
 };
 
-TRun RunInfo(const std::string& board, const std::string& args) {
-  std::string command = "GAVRELO_BOARD='" + board + "' '" GAVRELO_BIN_DIR "/gavreloctl' info " + args + " 2>&1";
+TRun Run(const std::string& command) {
   TRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -27,6 +29,10 @@ TRun RunInfo(const std::string& board, const std::string& args) {
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.Output.append(buffer.data(), n);
   run.Status = pclose(pipe);
   return run;
+}
+
+TRun RunInfo(const std::string& board, const std::string& args) {
+  return Run("GAVRELO_BOARD='" + board + "' '" GAVRELO_BIN_DIR "/gavreloctl' info " + args + " 2>&1");
 }
 
 TEST(InfoCommand, DemoBoardShowsTheGeneratedFirmware) {
@@ -48,6 +54,25 @@ TEST(InfoCommand, DemoBoardShowsTheGeneratedFirmware) {
   ASSERT_EQ(text.Status, 0) << text.Output;
   EXPECT_NE(text.Output.find("Model name        : GavreloDemo\n"), std::string::npos) << text.Output;
   EXPECT_NE(text.Output.find("RSD PTR"), std::string::npos) << text.Output;
+}
+
+TEST(StartupFlow, ModelNameOfTheBoardSelectsTheIniSection) {
+  // A Delay that is not a number ends in the conversion error, so the error shows whether
+  // the section of that name was read.
+  TTempDir dir("gavrelo-platform");
+  ASSERT_FALSE(dir.Path().empty());
+  fs::copy_file(GAVRELO_BIN_DIR "/gavrelo", dir.File("gavrelo"));
+  const std::string run = "GAVRELO_BOARD='" GAVRELO_SOURCE_DIR "/boards/demo.json' '" + dir.File("gavrelo") + "' 2>&1";
+  dir.Write("Gavrelo.INI", "[OtherBoard]\nDelay=x\nTYPE=SIO_GPIO\nPIN=GPIO12\n"
+                           "[GavreloDemo]\nDelay=notanumber\nTYPE=SIO_GPIO\nPIN=GPIO12\n");
+  TRun picked = Run(run);
+  EXPECT_EQ(picked.Status, 0);
+  EXPECT_NE(picked.Output.find("'notanumber' is not a valid integer value"), std::string::npos) << picked.Output;
+
+  dir.Write("Gavrelo.INI", "[GavreloDemo2]\nDelay=notanumber\nTYPE=SIO_GPIO\nPIN=GPIO12\n");
+  TRun other = Run(run);
+  EXPECT_EQ(other.Status, 0);
+  EXPECT_EQ(other.Output.find("not a valid integer"), std::string::npos) << other.Output;
 }
 
 TEST(InfoCommand, Q35BoardShowsTheRealTableList) {
