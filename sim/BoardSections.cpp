@@ -6,7 +6,7 @@
 // type TBoardSectionParser defined in the section's own file pair beside this one; the
 // sections are applied in this order, after the core sections of the board file.
 #define GAVRELO_BOARD_SECTIONS(X) \
-  /* X("example", ParseExampleSection) */
+  X("firmware", ParseFirmwareSection)
 
 #define GAVRELO_DECLARE_SECTION(key, parser) \
   void parser(TVirtualBoard&, const nlohmann::json&, const std::filesystem::path&);

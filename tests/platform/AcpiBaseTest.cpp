@@ -168,8 +168,11 @@ TEST_F(PlatformTest, AcpiWalkStaysBoundedOnCorruptTables) {
     EXPECT_EQ(acpi.Tables[2].Length, 0xFFFFFFFFu);
     EXPECT_EQ(acpi.DsdtAddress, 0u);
     EXPECT_EQ(acpi.Tables[3].Address, madt);
-    for (const TTraceEvent& e : board.Trace().Events())
-      if (e.Kind == TTraceKind::MemRead) EXPECT_LE(e.Length, 0x20000u);
+    for (const TTraceEvent& e : board.Trace().Events()) {
+      if (e.Kind == TTraceKind::MemRead) {
+        EXPECT_LE(e.Length, 0x20000u);
+      }
+    }
   }
   gavrelo::ResetProcessStateForTests();
   {

@@ -20,7 +20,7 @@ struct TRun {
   std::string Output;
 };
 
-TRun Run(const std::string& command) {
+TRun RunCommand(const std::string& command) {
   TRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -32,7 +32,7 @@ TRun Run(const std::string& command) {
 }
 
 TRun RunInfo(const std::string& board, const std::string& args) {
-  return Run("GAVRELO_BOARD='" + board + "' '" GAVRELO_BIN_DIR "/gavreloctl' info " + args + " 2>&1");
+  return RunCommand("GAVRELO_BOARD='" + board + "' '" GAVRELO_BIN_DIR "/gavreloctl' info " + args + " 2>&1");
 }
 
 TEST(InfoCommand, DemoBoardShowsTheGeneratedFirmware) {
@@ -65,12 +65,12 @@ TEST(StartupFlow, ModelNameOfTheBoardSelectsTheIniSection) {
   const std::string run = "GAVRELO_BOARD='" GAVRELO_SOURCE_DIR "/boards/demo.json' '" + dir.File("gavrelo") + "' 2>&1";
   dir.Write("Gavrelo.INI", "[OtherBoard]\nDelay=x\nTYPE=SIO_GPIO\nPIN=GPIO12\n"
                            "[GavreloDemo]\nDelay=notanumber\nTYPE=SIO_GPIO\nPIN=GPIO12\n");
-  TRun picked = Run(run);
+  TRun picked = RunCommand(run);
   EXPECT_EQ(picked.Status, 0);
   EXPECT_NE(picked.Output.find("'notanumber' is not a valid integer value"), std::string::npos) << picked.Output;
 
   dir.Write("Gavrelo.INI", "[GavreloDemo2]\nDelay=notanumber\nTYPE=SIO_GPIO\nPIN=GPIO12\n");
-  TRun other = Run(run);
+  TRun other = RunCommand(run);
   EXPECT_EQ(other.Status, 0);
   EXPECT_EQ(other.Output.find("not a valid integer"), std::string::npos) << other.Output;
 }

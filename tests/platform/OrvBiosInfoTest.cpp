@@ -90,7 +90,7 @@ TEST_F(PlatformTest, IdentityRecordWithFailingChecksumIsPassedOver) {
 
 TEST_F(PlatformTest, FileSafeModelName) {
   EXPECT_EQ(TOrvSpec::MakeSafeModelName(L"A/B:C"), L"A_B_C");
-  EXPECT_EQ(TOrvSpec::MakeSafeModelName(L"Pro 4 \\*?\"<>|"), L"Pro_4_________");
+  EXPECT_EQ(TOrvSpec::MakeSafeModelName(L"Pro 4 \\*?\"<>|"), L"Pro_4________");
   EXPECT_EQ(TOrvSpec::MakeSafeModelName(L"0"), L"");
   EXPECT_EQ(TOrvSpec::MakeSafeModelName(L"00"), L"00");
   Install(IdentityBoard({{"project", "X99 A/B."}}));

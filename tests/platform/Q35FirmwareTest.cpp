@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PlatformTestSupport.h"
+#include "host/Console.h"
 #include "hwaccess/ReadWrite.h"
 #include "platform/AcpiBase.h"
 #include "platform/OrvBiosInfo.h"
@@ -172,8 +173,11 @@ TEST_F(Q35Test, SmbiosSummaryMatchesTheImages) {
   EXPECT_EQ(sm.SlotMismatch, declared != populated);
   ASSERT_GE(populated, 1u);
   unsigned slot = 0;
-  for (std::size_t i = 0; i < sm.DeviceCount && i < 32; ++i)
-    if (sm.Present[i]) EXPECT_FLOAT_EQ(sm.SizeGB[i], sizes.at(slot++));
+  for (std::size_t i = 0; i < sm.DeviceCount && i < 32; ++i) {
+    if (sm.Present[i] != 0) {
+      EXPECT_FLOAT_EQ(sm.SizeGB[i], sizes.at(slot++));
+    }
+  }
   EXPECT_FALSE(sm.WalkTruncated);
 }
 
