@@ -6,8 +6,10 @@
 // "SMBIOS3=0x...". This plays the part the registry's copy of the root table plays on
 // Windows: a second way to the tables when the memory search finds nothing.
 //
-// The virtual board stands in for the file: while a stand-in is installed, the file is not
-// read, so a simulated board never sees the addresses of the machine it runs on.
+// The virtual board stands in for the file: while a stand-in is installed (a board's
+// firmware section installs one), or while the process runs against a board file
+// (GAVRELO_BOARD), the file is not read, so a simulated board never sees the addresses of
+// the machine it runs on.
 
 #include <cstdint>
 #include <optional>
