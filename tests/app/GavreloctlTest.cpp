@@ -59,8 +59,22 @@ TEST(Gavreloctl, ExitCodesForHelpVersionAndUsageErrors) {
   }
 }
 
-TEST(Gavreloctl, GlobalOptionsAreAcceptedBeforeAndAfterTheCommand) {
-  TProcessResult r = Ctl({"--board", "boards/demo.json", "gpio", "parse", "GPIO12=LOW", "--debug"});
+TEST(Gavreloctl, BoardOptionIsTheSameAsTheEnvironmentVariableBeforeOrAfterTheCommand) {
+  static TTempDir dir;
+  const std::string ctl = std::string(GAVRELO_BIN_DIR) + "/gavreloctl";
+  const std::string board = std::string(GAVRELO_SOURCE_DIR) + "/boards/demo.json";
+  TProcessResult byEnvironment =
+      RunProcess(ctl, {"pci", "list"}, {{"GAVRELO_BOARD", board}}, dir.File("env"));
+  ASSERT_EQ(byEnvironment.ExitCode, 0) << byEnvironment.Stderr;
+  ASSERT_FALSE(byEnvironment.Stdout.empty());
+  for (auto args : std::vector<std::vector<std::string>>{{"--board", board, "pci", "list"},
+                                                         {"pci", "list", "--board", board}}) {
+    TProcessResult r = RunProcess(ctl, args, {{"GAVRELO_BOARD", "/nonexistent/board.json"}},
+                                  dir.File("opt"));
+    EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
+    EXPECT_EQ(r.Stdout, byEnvironment.Stdout);
+  }
+  TProcessResult r = Ctl({"--debug", "gpio", "parse", "GPIO12=LOW"});
   EXPECT_EQ(r.ExitCode, 0);
   EXPECT_EQ(r.Stdout, "GPIO12=LOW: pin 10, mode 0x81, Output Low\n");
 }

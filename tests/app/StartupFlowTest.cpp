@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "diag/ProcessState.h"
@@ -190,6 +192,15 @@ TEST_F(StartupFlow, SecondInstanceOfTheSameExecutableNameStopsBeforeAnyRequest) 
   // Another executable name is another mutex.
   EXPECT_TRUE(CheckSingleInstance("x", m_Dir.File("other-name")));
   EXPECT_FALSE(CheckSingleInstance("x", "/elsewhere/other-name"));
+}
+
+TEST_F(StartupFlow, CaptionCarriesTheFileVersionOfTheExecutableFile) {
+  // The double's executable is a copy of the tool, which carries version 2.0.5.0.
+  auto services = Services();
+  std::filesystem::copy_file(std::string(GAVRELO_BIN_DIR) + "/gavrelo", services.Path);
+  EXPECT_EQ(Run(services), 0);
+  ASSERT_NE(TApplication::Instance().MainForm(), nullptr);
+  EXPECT_EQ(TApplication::Instance().MainForm()->Caption, L"Gavrelo v2.0.5");
 }
 
 TEST(MainFormResource, ComponentTableOfTheHiddenForm) {
