@@ -44,7 +44,8 @@ bool RunText(TInterpreter& interpreter, const std::string& text) {
 bool IsExit(const std::string& line) {
   std::string word;
   for (char c : line) {
-    if (c != ' ' && c != '\t' && c != '\r') word.push_back(static_cast<char>(std::tolower(c)));
+    const auto byte = static_cast<unsigned char>(c);  // tolower takes unsigned char values
+    if (c != ' ' && c != '\t' && c != '\r') word.push_back(static_cast<char>(std::tolower(byte)));
   }
   return word == "exit";
 }
