@@ -42,6 +42,7 @@ TAccessTrace::~TAccessTrace() { CloseLog(); }
 
 void TAccessTrace::Record(TTraceEvent event) {
   event.Sequence = ++m_Sequence;
+  if (m_Log == nullptr && !m_Keep) return;
   event.Microseconds = static_cast<std::uint64_t>(
       std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                             m_Start)
