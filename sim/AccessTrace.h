@@ -100,7 +100,7 @@ class TAccessTrace {
   // open, still receives every event. At most kMaxKept events are kept in memory; beyond
   // that the oldest half is dropped so a runaway script cannot exhaust memory.
   void SetKeeping(bool keep) { m_Keep = keep; }
-  static constexpr std::size_t kMaxKept = 4u << 20;
+  static constexpr std::size_t kMaxKept = 1u << 18;
 
   // Opens the JSON-lines log (replacing the file). False when it cannot be created.
   bool OpenLog(const std::string& path);

@@ -170,8 +170,13 @@ void LoadPci(TVirtualBoard& board, const json& pci, const fs::path& boardDir) {
   }
 }
 
+// The regions of one board hold at most 512 MiB together, so no board file can make the
+// tool allocate without bound.
+constexpr std::uint64_t kMaxBoardMemory = 512u << 20;
+
 void LoadMemory(TVirtualBoard& board, const json& memory, const fs::path& boardDir) {
   ExpectArray(memory, "memory");
+  std::uint64_t total = 0;
   for (std::size_t i = 0; i < memory.size(); ++i) {
     const std::string what = "memory[" + std::to_string(i) + "]";
     const json& entry = memory[i];
@@ -197,6 +202,8 @@ void LoadMemory(TVirtualBoard& board, const json& memory, const fs::path& boardD
       bytes.assign(size, static_cast<std::uint8_t>(board::NumberOr(entry, "fill", 0, what, 0xFF)));
     }
     if (bytes.empty()) Fail(what, "empty region");
+    total += bytes.size();
+    if (total > kMaxBoardMemory) Fail(what, "the board's memory regions exceed 512 MiB");
     try {
       board.AddMemoryRegion(base, std::move(bytes), entry.value("readonly", false));
     } catch (const std::runtime_error& e) {

@@ -2,11 +2,13 @@
 
 #include <iterator>
 
-// One line per optional board-file section: X(key, parser). The parser is a function of
-// type TBoardSectionParser defined in the section's own file pair beside this one; the
-// sections are applied in this order, after the core sections of the board file.
+// One line per optional board-file section, `X("key", ParserFunction) \`, added above the
+// last line. The parser is a function of type TBoardSectionParser defined in the section's
+// own file pair beside this one (no header needed: the line declares it); the sections are
+// applied in this order, after the core sections of the board file.
 #define GAVRELO_BOARD_SECTIONS(X) \
-  X("firmware", ParseFirmwareSection)
+  X("firmware", ParseFirmwareSection) \
+  /* end of the sections */
 
 #define GAVRELO_DECLARE_SECTION(key, parser) \
   void parser(TVirtualBoard&, const nlohmann::json&, const std::filesystem::path&);
