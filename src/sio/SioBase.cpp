@@ -56,6 +56,7 @@ void TSioBase::DetectChips() {
   Console.LogValue("superio", disabled ? "-1" : "0", 9);
   if (disabled) return;
 
+  m_Matches.clear();
   Interpreter = std::make_unique<TInterpreter>();
   std::int32_t result = 0;  // one result variable for the whole pass
   for (const auto& [name, row] : ChipTable.Entries()) {
@@ -76,6 +77,7 @@ void TSioBase::DetectChips() {
       if (row.Vendor == L"Winbond") Console.WriteLine("Winbond");
       if (row.Vendor == L"Nuvoton") Console.WriteLine("Nuvoton");
       if (family != SIO_NONE) FamilyByPort[port] = family;
+      m_Matches.push_back({port, &row, family});
     }
   }
   // No lock sequence here: the chip stays as the last probe left it until its first

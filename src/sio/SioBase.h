@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hwaccess/IoObject.h"
 #include "sio/SioConfig.h"
@@ -43,6 +44,14 @@ enum SioFamily : std::uint16_t {
 // family (SMSC, FinTek, empty vendor). Shared by the detection pass and its reporting.
 std::uint16_t ClassifySioRow(const TSioCfg& row);
 
+// One match of a detection pass, for reporting: the port the probe set, the row, and the
+// family code the row classifies as (0 for rows without a family).
+struct TSioMatch {
+  std::uint16_t Port = 0;
+  const TSioCfg* Row = nullptr;
+  std::uint16_t Family = 0;
+};
+
 class TSioBase : public TIoObject {
  public:
   // Runs the detection pass.
@@ -58,6 +67,8 @@ class TSioBase : public TIoObject {
   std::uint16_t GetFamily(std::uint8_t port);
   const std::map<std::uint16_t, std::uint16_t>& Families() const { return FamilyByPort; }
   const TSioCfg& ChipEntry() const { return *Entry; }
+  // Every match of the last detection pass, in the order they occurred.
+  const std::vector<TSioMatch>& Matches() const { return m_Matches; }
 
   // Unlock / lock sequence of Entry at CurrentConfigPort.
   void EnterConfigMode();
@@ -97,6 +108,7 @@ class TSioBase : public TIoObject {
     std::string IndexPort, DataPort, Enter, Exit;
   };
   TStepTexts m_Texts;
+  std::vector<TSioMatch> m_Matches;
 };
 
 // Brackets configuration-register accesses: the constructor unlocks the chip, the destructor

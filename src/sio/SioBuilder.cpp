@@ -31,21 +31,22 @@ std::unique_ptr<TAbstractSio> Make() {
 // nothing rather than drive a pin through a register map it does not have. Adding a class
 // is replacing its row here.
 struct TClassMaker {
-  const char* Name;
+  const char* Slot;   // the class the slot stands for
+  const char* Built;  // the class actually constructed for it
   std::unique_ptr<TAbstractSio> (*Construct)();
 };
 
 constexpr TClassMaker kMakers[] = {
-    /* WinbondSio  */ {"TWinbondSio", &Make<TWinbondSio>},
-    /* W83667Sio   */ {"TWinbondSio", &Make<TWinbondSio>},  // TW83667Sio not built yet
-    /* W83627Sio   */ {"TWinbondSio", &Make<TWinbondSio>},  // TW83627Sio not built yet
-    /* W83627UHG   */ {"TWinbondSio", &Make<TWinbondSio>},  // TW83627UHG not built yet
-    /* NuvotonSio  */ {"TWinbondSio", &Make<TWinbondSio>},  // TNuvotonSio not built yet
-    /* NCT6775Sio  */ {"TWinbondSio", &Make<TWinbondSio>},  // TNCT6775Sio not built yet
-    /* NCT6776Sio  */ {"TWinbondSio", &Make<TWinbondSio>},  // TNCT6776Sio not built yet
-    /* NCT6791DSio */ {"TWinbondSio", &Make<TWinbondSio>},  // TNCT6791DSio not built yet
-    /* NCT6683DSio */ {"TWinbondSio", &Make<TWinbondSio>},  // TNCT6683DSio not built yet
-    /* NCT6102DSio */ {"TWinbondSio", &Make<TWinbondSio>},  // TNCT6102DSio not built yet
+    {"TWinbondSio", "TWinbondSio", &Make<TWinbondSio>},
+    {"TW83667Sio", "TWinbondSio", &Make<TWinbondSio>},    // TW83667Sio not built yet
+    {"TW83627Sio", "TWinbondSio", &Make<TWinbondSio>},    // TW83627Sio not built yet
+    {"TW83627UHG", "TWinbondSio", &Make<TWinbondSio>},    // TW83627UHG not built yet
+    {"TNuvotonSio", "TWinbondSio", &Make<TWinbondSio>},   // TNuvotonSio not built yet
+    {"TNCT6775Sio", "TWinbondSio", &Make<TWinbondSio>},   // TNCT6775Sio not built yet
+    {"TNCT6776Sio", "TWinbondSio", &Make<TWinbondSio>},   // TNCT6776Sio not built yet
+    {"TNCT6791DSio", "TWinbondSio", &Make<TWinbondSio>},  // TNCT6791DSio not built yet
+    {"TNCT6683DSio", "TWinbondSio", &Make<TWinbondSio>},  // TNCT6683DSio not built yet
+    {"TNCT6102DSio", "TWinbondSio", &Make<TWinbondSio>},  // TNCT6102DSio not built yet
 };
 static_assert(sizeof(kMakers) / sizeof(kMakers[0]) == static_cast<std::size_t>(TSioClass::Count));
 
@@ -78,7 +79,12 @@ TSioClass TSioBuilder::ClassForFamily(std::uint16_t family) {
 
 const char* TSioBuilder::ClassName(TSioClass cls) {
   const std::size_t index = Index(cls);
-  return index < static_cast<std::size_t>(TSioClass::Count) ? kMakers[index].Name : "";
+  return index < static_cast<std::size_t>(TSioClass::Count) ? kMakers[index].Built : "";
+}
+
+const char* TSioBuilder::SlotName(TSioClass cls) {
+  const std::size_t index = Index(cls);
+  return index < static_cast<std::size_t>(TSioClass::Count) ? kMakers[index].Slot : "";
 }
 
 TAbstractSio* TSioBuilder::Build(std::uint8_t port) {

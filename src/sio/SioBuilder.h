@@ -38,6 +38,8 @@ class TSioBuilder {
   // Name of the class whose object `Build` hands out for that class slot ("TWinbondSio" for
   // the slots whose class is still served by the generic object).
   static const char* ClassName(TSioClass cls);
+  // Name of the class the slot stands for ("TW83627UHG"), whether or not it is built yet.
+  static const char* SlotName(TSioClass cls);
   // The object in a slot, or null when it was not requested yet.
   TAbstractSio* Object(TSioClass cls) const { return m_Objects[Index(cls)].get(); }
 
