@@ -8,6 +8,7 @@
 // applied in this order, after the core sections of the board file.
 #define GAVRELO_BOARD_SECTIONS(X) \
   X("firmware", ParseFirmwareSection) \
+  X("superio", ParseSuperIoSection) \
   /* end of the sections */
 
 #define GAVRELO_DECLARE_SECTION(key, parser) \

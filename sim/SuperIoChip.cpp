@@ -32,6 +32,15 @@ const char* TSuperIoChip::ProtocolName(TKeyProtocol protocol) {
   return "none";
 }
 
+std::vector<std::string> TSuperIoChip::LeftUnlocked(const TVirtualBoard& board) {
+  std::vector<std::string> names;
+  for (const auto& device : board.PortDevices()) {
+    const auto* chip = dynamic_cast<const TSuperIoChip*>(device.get());
+    if (chip != nullptr && chip->Report()["left_unlocked"].get<bool>()) names.push_back(chip->Name());
+  }
+  return names;
+}
+
 std::vector<std::pair<std::uint16_t, std::uint16_t>> TSuperIoChip::Ports() const {
   return {{m_IndexPort, static_cast<std::uint16_t>(m_IndexPort + 1)}};
 }

@@ -53,6 +53,9 @@ class TSuperIoChip : public TPortDevice {
   std::map<std::uint8_t, std::uint8_t> DeviceActivation() const;
 
   static const char* ProtocolName(TKeyProtocol protocol);
+  // The end-of-run check: names ("superio W83627UHG @0x2E") of the board's chips that are
+  // still in configuration mode.
+  static std::vector<std::string> LeftUnlocked(const TVirtualBoard& board);
 
  private:
   struct TDevice {

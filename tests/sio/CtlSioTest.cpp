@@ -50,6 +50,7 @@ TEST(CtlSioTest, DetectNamesTheChipOfEveryBoard) {
     const nlohmann::json report = nlohmann::json::parse(run.Out);
     EXPECT_EQ(report["matches"].back()["full_name"], chip);
     EXPECT_FALSE(report["build"]["devices"].empty());
+    EXPECT_TRUE(report["left_unlocked"].empty()) << report["left_unlocked"].dump();
   }
 }
 
@@ -67,11 +68,11 @@ TEST(CtlSioTest, DetectReportsClassMonitorAndDevices) {
   const nlohmann::json& build = report["build"];
   EXPECT_EQ(build["hwm_base"], 0x290);
   EXPECT_EQ(build["devices"].size(), 15u);
-  for (const auto& device : build["devices"])
-    if (device["ldn"] == 0x0B) {
-      EXPECT_EQ(device["name"], "Hardware Monitor");
-      EXPECT_EQ(device["activation"], 0x01);
-    }
+  for (const auto& device : build["devices"]) {
+    if (device["ldn"] != 0x0B) continue;
+    EXPECT_EQ(device["name"], "Hardware Monitor");
+    EXPECT_EQ(device["activation"], 0x01);
+  }
 
   const TRun text = Ctl(OnBoard("sio-dual.json", "detect"));
   EXPECT_EQ(text.Exit, 0);

@@ -235,7 +235,9 @@ TEST_F(SioConfigTest, EveryRowMatchesItsListing) {
 
     const bool nct = name.rfind("NCT", 0) == 0;
     if (!row.FamilyTag.empty()) ++familyTags;
-    if (nct && name != "NCT6775F/NCT6771F") EXPECT_EQ(row.FamilyTag, row.ShortName);
+    if (nct && name != "NCT6775F/NCT6771F") {
+      EXPECT_EQ(row.FamilyTag, row.ShortName);
+    }
     if (nct) {
       ++hwmRows;
       EXPECT_EQ(N(row.HwmIndexScript), kHwmIndex);

@@ -62,15 +62,25 @@ TEST_F(SioDetectTest, EveryBoardOfTheRepository) {
 }
 
 TEST_F(SioDetectTest, RowsSharingAnIdBothMatchAndTheLaterIsEntry) {
-  // 0x31C3 is the ID of both NCT5573D and NCT5577D; the rows carry no vendor, so no family.
+  // 0x31C3 is the ID of both NCT5573D and NCT5577D (rows without a vendor, so no family of
+  // their own). The NCT6776F row ignores the low revision nibble and so accepts 0x31C3 too:
+  // being later in key order, it is the last match and decides Entry and the family.
   LoadChip({{"name", "NCT5577D"}, {"port", "0x2E"}, {"keys", "nuvoton"}, {"id", "C3 31"}});
   {
     TSioBase sio;
     EXPECT_EQ(MatchList(sio), (std::vector<std::pair<std::uint16_t, std::string>>{
-                                  {0x2E, "NCT5573D"}, {0x2E, "NCT5577D"}}));
-    EXPECT_EQ(host::WideToUtf8(sio.ChipEntry().FullName), "NCT5577D");
-    EXPECT_TRUE(sio.Families().empty());
+                                  {0x2E, "NCT5573D"}, {0x2E, "NCT5577D"}, {0x2E, "NCT6776F"}}));
+    EXPECT_EQ(host::WideToUtf8(sio.ChipEntry().FullName), "NCT6776F");
+    EXPECT_EQ(sio.Families(), (std::map<std::uint16_t, std::uint16_t>{{0x2E, SIO_NCT6776F}}));
     EXPECT_EQ(CurrentConfigPort, 0x2E);
+  }
+  // Revision nibble 2 (0x32C3): only the masked NCT6776F probe accepts it.
+  gavrelo::ResetProcessStateForTests();
+  LoadChip({{"name", "NCT5577D"}, {"port", "0x2E"}, {"keys", "nuvoton"}, {"id", "C3 32"}});
+  {
+    TSioBase sio;
+    EXPECT_EQ(MatchList(sio),
+              (std::vector<std::pair<std::uint16_t, std::string>>{{0x2E, "NCT6776F"}}));
   }
   gavrelo::ResetProcessStateForTests();
   LoadChip({{"name", "W83L517G"}, {"port", "0x2E"}, {"keys", "winbond"}, {"id", "61 00"}});
@@ -119,17 +129,17 @@ TEST_F(SioDetectTest, PassOnAnEmptyBoardRunsEveryProbeOnce) {
   // S 2 + 1; each read is an index write and a data read. 2 probes per row.
   const unsigned perRows = 4 * 11 + 2 * 10 + 3 * 4 + 10 * 10 + 7 * 7 + 18 * 7 + 1 * 5 + 8 * 4;
   EXPECT_EQ(cycles.size(), 2 * perRows);
-  // The first row, FinTek F71805F/FG, at 0x2E and then at 0x4E.
+  // The first row, FinTek F71805F/FG, at 0x2E and then at 0x4E (IID32 reads 0x23 down).
   const std::vector<Cycle> first(cycles.begin(), cycles.begin() + 22);
   EXPECT_EQ(first, (std::vector<Cycle>{
                        Cycle::Out(0x2E, 0xAA), Cycle::Out(0x2E, 0x87), Cycle::Out(0x2E, 0x87),
-                       Cycle::Out(0x2E, 0x20), Cycle::In(0x2F, 0xFF), Cycle::Out(0x2E, 0x21),
-                       Cycle::In(0x2F, 0xFF), Cycle::Out(0x2E, 0x22), Cycle::In(0x2F, 0xFF),
-                       Cycle::Out(0x2E, 0x23), Cycle::In(0x2F, 0xFF),
+                       Cycle::Out(0x2E, 0x23), Cycle::In(0x2F, 0xFF), Cycle::Out(0x2E, 0x22),
+                       Cycle::In(0x2F, 0xFF), Cycle::Out(0x2E, 0x21), Cycle::In(0x2F, 0xFF),
+                       Cycle::Out(0x2E, 0x20), Cycle::In(0x2F, 0xFF),
                        Cycle::Out(0x4E, 0xAA), Cycle::Out(0x4E, 0x87), Cycle::Out(0x4E, 0x87),
-                       Cycle::Out(0x4E, 0x20), Cycle::In(0x4F, 0xFF), Cycle::Out(0x4E, 0x21),
-                       Cycle::In(0x4F, 0xFF), Cycle::Out(0x4E, 0x22), Cycle::In(0x4F, 0xFF),
-                       Cycle::Out(0x4E, 0x23), Cycle::In(0x4F, 0xFF)}));
+                       Cycle::Out(0x4E, 0x23), Cycle::In(0x4F, 0xFF), Cycle::Out(0x4E, 0x22),
+                       Cycle::In(0x4F, 0xFF), Cycle::Out(0x4E, 0x21), Cycle::In(0x4F, 0xFF),
+                       Cycle::Out(0x4E, 0x20), Cycle::In(0x4F, 0xFF)}));
   EXPECT_TRUE(sio.Matches().empty());
   EXPECT_TRUE(sio.ChipEntry().FullName.empty());
   EXPECT_TRUE(sio.Families().empty());

@@ -45,9 +45,11 @@ class SioBoardTest : public ::testing::Test {
 
   // No chip of the board is in configuration mode.
   void ExpectAllChipsLocked() {
-    for (const auto& device : m_Board->PortDevices())
-      if (auto* chip = dynamic_cast<TSuperIoChip*>(device.get()))
+    for (const auto& device : m_Board->PortDevices()) {
+      if (auto* chip = dynamic_cast<TSuperIoChip*>(device.get())) {
         EXPECT_FALSE(chip->Report()["left_unlocked"].get<bool>()) << chip->Name();
+      }
+    }
   }
 
  private:

@@ -9,6 +9,7 @@
 #include "host/Console.h"
 #include "sio/SioBuilder.h"
 #include "tools/gavreloctl/CtlCommand.h"
+#include "tools/gavreloctl/CtlSioReport.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int RunDetect(bool asJson) {
         {{"ldn", ldn}, {"name", Utf8(entry.DeviceNames[ldn])}, {"activation", active}});
   }
   report["build"] = build;
+  report["left_unlocked"] = CtlChipsLeftUnlocked();
 
   if (asJson) {
     std::printf("%s\n", report.dump(2).c_str());
@@ -84,6 +86,7 @@ int RunDetect(bool asJson) {
       std::printf("  LDN %s %-50s activation %s\n", Hex(d["ldn"], 2).c_str(),
                   d["name"].get<std::string>().c_str(), Hex(d["activation"], 2).c_str());
   }
+  CtlWarnChipsLeftUnlocked();
   return report["matches"].empty() ? kCtlFailed : kCtlSuccess;
 }
 

@@ -7,6 +7,7 @@
 
 #include "sio/SioBuilder.h"
 #include "tools/gavreloctl/CtlCommand.h"
+#include "tools/gavreloctl/CtlSioReport.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ void RegisterSio(CLI::App& app, TCtlContext& context) {
       return;
     }
     std::printf("0x%02X\n", chip->ReadConfigRegister(reg));
+    CtlWarnChipsLeftUnlocked();
   });
 
   CLI::App* write = sio->add_subcommand("write", "Write one configuration register");
@@ -90,6 +92,7 @@ void RegisterSio(CLI::App& app, TCtlContext& context) {
       return;
     }
     chip->WriteConfigRegister(reg, static_cast<std::uint8_t>(value));
+    CtlWarnChipsLeftUnlocked();
   });
 }
 
