@@ -42,7 +42,7 @@ TEST(CtlSioTest, DetectNamesTheChipOfEveryBoard) {
       {"sio-I2.json", "IT8720F"},       {"sio-E.json", "IT8512E"},
       {"sio-S.json", "SMSC LPC47M15x/LPC47M192"},
       {"sio-F.json", "FinTek F71882/F71883"},
-      {"sio-dual.json", "W83627DHG"}};
+      {"sio-dual.json", "W83627DHG"},  {"demo.json", "W83627UHG"}};
   for (const auto& [board, chip] : boards) {
     SCOPED_TRACE(board);
     const TRun run = Ctl(OnBoard(board, "detect --json"));

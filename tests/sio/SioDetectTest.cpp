@@ -37,6 +37,7 @@ TEST_F(SioDetectTest, EveryBoardOfTheRepository) {
   const std::vector<TExpectedDetection> cases = {
       {"sio-W.json", {{0x2E, "NCT6791D"}}, {{0x2E, SIO_NCT6791D}}, 0x2E},
       {"sio-WM.json", {{0x2E, "W83627UHG"}}, {{0x2E, SIO_W83627UHG}}, 0x2E},
+      {"demo.json", {{0x2E, "W83627UHG"}}, {{0x2E, SIO_W83627UHG}}, 0x2E},
       // "W83627EHF/EHG" is of the W83627 line: the name prefix gives the W83627 class.
       {"sio-W8.json", {{0x2E, "W83627EHF/EHG"}}, {{0x2E, SIO_W83627}}, 0x2E},
       {"sio-I.json", {{0x2E, "IT8712F"}}, {{0x2E, SIO_ITE}}, 0x2E},
