@@ -4,17 +4,9 @@
 #include "host/Process.h"
 #include "hwaccess/ReadWrite.h"
 #include "platform/OrvSpec.h"
+#include "sio/SioBuilder.h"
 
 namespace {
-
-// Stands in for the Super I/O object until the Super I/O builder exists: a pin owner that
-// parses settings like every owner but touches no hardware.
-class TNoSuperIo : public TGpioBase {
- public:
-  void ReadGPIO() override {}
-  void WriteGPIO(std::uint8_t, std::uint8_t) override {}
-  void EnableGPIOGroup(std::uint8_t) override {}
-};
 
 class TToolStartupServices : public TStartupServices {
  public:
@@ -26,10 +18,9 @@ class TToolStartupServices : public TStartupServices {
 
   void RequestReadWrite() override { TReadWrite::Instance(); }
 
-  TGpioBase* BuildSuperIo(std::uint16_t /*configPort*/) override {
-    // Super I/O: return &TSioBuilder::Instance().Build(configPort) here.
-    static TNoSuperIo* none = new TNoSuperIo();  // lives until the process ends
-    return none;
+  TGpioBase* BuildSuperIo(std::uint16_t configPort) override {
+    // Configuration ports are 0x2E and 0x4E: the builder takes them as one byte.
+    return TSioBuilder::Instance().Build(static_cast<std::uint8_t>(configPort));
   }
 
   std::string ExecutablePath() override { return host::ExecutablePath(); }
