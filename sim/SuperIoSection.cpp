@@ -94,17 +94,17 @@ void ParseChip(TVirtualBoard& board, const nlohmann::json& chip, const std::stri
   if (chip.contains("devices")) {
     const nlohmann::json& devices = chip["devices"];
     if (!devices.is_object()) throw std::runtime_error(what + ".devices: expected an object");
-    for (const auto& [key, spec] : devices.items()) {
+    for (const auto& [key, device] : devices.items()) {
       const std::string where = what + ".devices." + key;
       const auto ldn = static_cast<std::uint8_t>(board::Number(nlohmann::json(key), where, 0xFF));
-      if (!spec.is_object()) throw std::runtime_error(where + ": expected an object");
-      CheckKeys(spec, where, {"registers", "read_only"});
+      if (!device.is_object()) throw std::runtime_error(where + ": expected an object");
+      CheckKeys(device, where, {"registers", "read_only"});
       sio.AddDevice(ldn);
-      if (spec.contains("registers"))
-        Registers(spec["registers"], where + ".registers", 0x30, 0xFF,
+      if (device.contains("registers"))
+        Registers(device["registers"], where + ".registers", 0x30, 0xFF,
                   [&](std::uint8_t reg, std::uint8_t value) { sio.SetDevice(ldn, reg, value); });
-      if (spec.contains("read_only"))
-        RegisterList(spec["read_only"], where + ".read_only", [&](std::uint8_t reg) {
+      if (device.contains("read_only"))
+        RegisterList(device["read_only"], where + ".read_only", [&](std::uint8_t reg) {
           if (reg < 0x30) throw std::runtime_error(where + ".read_only: registers 0x30..0xFF only");
           sio.SetDevice(ldn, reg, sio.Device(ldn, reg), true);
         });
@@ -117,17 +117,17 @@ void ParseChip(TVirtualBoard& board, const nlohmann::json& chip, const std::stri
 
   std::unique_ptr<THardwareMonitor> hwm;
   if (chip.contains("hwm")) {
-    const nlohmann::json& spec = chip["hwm"];
-    if (!spec.is_object()) throw std::runtime_error(what + ".hwm: expected an object");
-    CheckKeys(spec, what + ".hwm", {"banks", "read_only"});
+    const nlohmann::json& monitor = chip["hwm"];
+    if (!monitor.is_object()) throw std::runtime_error(what + ".hwm: expected an object");
+    CheckKeys(monitor, what + ".hwm", {"banks", "read_only"});
     // The monitor sits at the base that logical device 0x0B's registers 0x60/0x61 hold.
     if (!sio.HasDevice(0x0B))
       throw std::runtime_error(what + ".hwm: the chip has no logical device 0x0B");
     const auto base = static_cast<std::uint16_t>(sio.Device(0x0B, 0x60) << 8 | sio.Device(0x0B, 0x61));
     if (base > 0xFFF9) throw std::runtime_error(what + ".hwm: base address out of range");
     hwm = std::make_unique<THardwareMonitor>(name, base);
-    if (spec.contains("banks")) {
-      const nlohmann::json& banks = spec["banks"];
+    if (monitor.contains("banks")) {
+      const nlohmann::json& banks = monitor["banks"];
       if (!banks.is_object()) throw std::runtime_error(what + ".hwm.banks: expected an object");
       for (const auto& [key, regs] : banks.items()) {
         const std::string where = what + ".hwm.banks." + key;
@@ -137,9 +137,9 @@ void ParseChip(TVirtualBoard& board, const nlohmann::json& chip, const std::stri
         });
       }
     }
-    if (spec.contains("read_only")) {
+    if (monitor.contains("read_only")) {
       // ["bank:reg", ...]
-      const nlohmann::json& list = spec["read_only"];
+      const nlohmann::json& list = monitor["read_only"];
       if (!list.is_array()) throw std::runtime_error(what + ".hwm.read_only: expected an array");
       for (std::size_t i = 0; i < list.size(); ++i) {
         const std::string where = what + ".hwm.read_only[" + std::to_string(i) + "]";

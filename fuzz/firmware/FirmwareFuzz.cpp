@@ -1,5 +1,5 @@
 // Firmware tables are data from outside the tool. This target builds a virtual board whose
-// physical memory comes from the fuzz input and runs the board specification over it,
+// physical memory comes from the fuzz input and runs the board description over it,
 // which runs the SMBIOS reader, the BIOS identity record search, the ACPI walk and the
 // P-state check.
 //

@@ -45,7 +45,7 @@ TMainForm::TMainForm(TApplication& owner, TStartupServices& services)
   m_StateRadios = nullptr;
   m_Type = L"";
   // 5.-9. The singletons, in this order: each one's construction relies on the ones
-  // before it (the model configuration and the board specification create the access
+  // before it (the model configuration and the board description create the access
   // service; the Super I/O detection uses it).
   m_Services.RequestModelConfiguration();
   m_ModelName = m_Services.RequestModelName();

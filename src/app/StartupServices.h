@@ -18,7 +18,7 @@ class TStartupServices {
 
   // 1. TOrvModelConfig::Instance() — the XML model configuration (its first request).
   virtual void RequestModelConfiguration() = 0;
-  // 2. TOrvSpec::Instance() — the board specification; its ModelName is the INI section.
+  // 2. TOrvSpec::Instance() — the board description; its ModelName is the INI section.
   virtual std::wstring RequestModelName() = 0;
   // 3. TReadWrite::Instance() — the hardware access service.
   virtual void RequestReadWrite() = 0;

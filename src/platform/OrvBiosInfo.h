@@ -39,7 +39,7 @@ class TOrvBiosInfo {
   static std::wstring TrimTrailingDots(std::wstring name);
   static std::wstring DecodeVersion(std::span<const std::uint8_t, kRecordLength> record);
   static std::wstring DecodeDate(std::span<const std::uint8_t, kRecordLength> record);
-  // The signature presence test over 0xE0000..0xFFFFE (the board specification runs it
+  // The signature presence test over 0xE0000..0xFFFFE (the board description runs it
   // again for its own flag).
   static bool SignaturePresent(TReadWrite& access);
 

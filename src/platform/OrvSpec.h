@@ -1,5 +1,5 @@
 #pragma once
-// TOrvSpec: the board specification — the model name (the project name of the BIOS
+// TOrvSpec: the board description — the model name (the project name of the BIOS
 // identity record, trailing dots removed, used unchanged as the INI section name), a
 // file-safe form of it, the identity signature flag and the ACPI P-state support flag.
 // Its construction hands the MCFG base of the ACPI tables to the access service as the

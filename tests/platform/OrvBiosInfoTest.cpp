@@ -1,4 +1,4 @@
-// The BIOS identity record and the board specification built on it.
+// The BIOS identity record and the board description built on it.
 
 #include <string>
 

@@ -187,13 +187,13 @@ TEST_F(Q35Test, SmbiosSummaryMatchesTheImages) {
 
 TEST_F(Q35Test, ModelNameComesFromTheGeneratedIdentityRecordAndNothingIsWritten) {
   m_Board->Trace().Clear();
-  TOrvSpec& spec = TOrvSpec::Instance();
+  TOrvSpec& model = TOrvSpec::Instance();
   std::ifstream in(kBoardFile);
   nlohmann::json board = nlohmann::json::parse(in);
   std::string project = board["firmware"]["identity"]["project"];
   while (!project.empty() && project.back() == '.') project.pop_back();
   EXPECT_TRUE(TOrvBiosInfo::Instance().RecordValid);
-  EXPECT_EQ(host::WideToUtf8(spec.ModelName), project);
+  EXPECT_EQ(host::WideToUtf8(model.ModelName), project);
   // Identification only reads: no memory, port, PCI or processor-register writes.
   for (const TTraceEvent& e : m_Board->Trace().Events()) {
     EXPECT_NE(e.Kind, TTraceKind::MemWrite) << std::hex << e.Address;

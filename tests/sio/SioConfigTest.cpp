@@ -91,9 +91,9 @@ const std::vector<TExpectedRow>& ExpectedRows() {
   return rows;
 }
 
-std::set<unsigned> DeviceSet(const std::string& spec) {
+std::set<unsigned> DeviceSet(const std::string& list) {
   std::set<unsigned> result;
-  std::istringstream in(spec);
+  std::istringstream in(list);
   std::string part;
   while (in >> part) {
     const auto dash = part.find('-');

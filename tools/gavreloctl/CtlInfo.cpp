@@ -39,7 +39,7 @@ std::string Signature(TReadWrite& rw, std::uint32_t address, std::uint32_t lengt
 }
 
 nlohmann::json Collect() {
-  TOrvSpec& spec = TOrvSpec::Instance();
+  TOrvSpec& board = TOrvSpec::Instance();
   TOrvBiosInfo& bios = TOrvBiosInfo::Instance();
   TAcpiBase& acpi = TAcpiBase::Instance();
   TSmbiosBase& smbios = TSmbiosBase::Instance();
@@ -47,14 +47,14 @@ nlohmann::json Collect() {
   const RwCfg& s = rw.Settings();
 
   nlohmann::json out;
-  out["model_name"] = host::WideToUtf8(spec.ModelName);
+  out["model_name"] = host::WideToUtf8(board.ModelName);
   out["raw_project_name"] = host::WideToUtf8(bios.RawProjectName);
   out["bios_version"] = host::WideToUtf8(bios.BiosVersion);
   out["bios_date"] = host::WideToUtf8(bios.BiosDate);
   out["signature_found"] = bios.SignatureFound;
   out["record_valid"] = bios.RecordValid;
-  out["safe_model_name"] = host::WideToUtf8(spec.SafeModelName);
-  out["pstate_supported"] = spec.PStateSupported;
+  out["safe_model_name"] = host::WideToUtf8(board.SafeModelName);
+  out["pstate_supported"] = board.PStateSupported;
   out["platform"] = {
       {"EcCommandPort", s.EcCommandPort},   {"EcDataPort", s.EcDataPort},
       {"EcAddressSpace", s.EcAddressSpace}, {"IoApicBase", s.IoApicBase},
