@@ -8,20 +8,23 @@
 #include "diag/DebugConsole.h"
 #include "diag/ProcessState.h"
 #include "host/LinuxMachine.h"
-#include "host/MessageDialog.h"
 #include "hwaccess/AccessDriver.h"
 #include "hwaccess/DriverProtocol.h"
+#include "hwaccess/InProcessDriverHost.h"
 #include "hwaccess/OsVersion.h"
 #include "sim/VirtualBoard.h"
 
 namespace {
 
-// The back end of this process: chosen on first use, kept until the process ends.
+// The back end of this process and the in-process driver host on it: chosen on first use,
+// kept until the process ends. The host goes before the machine its driver refers to.
 struct TBackEnd {
   bool Chosen = false;
+  bool Virtual = false;
   TMachine* Machine = nullptr;
   std::unique_ptr<TMachine> Owned;
   std::string Error;
+  std::unique_ptr<TInProcessDriverHost> InProcess;
 };
 
 TBackEnd* g_backEnd = nullptr;
@@ -42,12 +45,14 @@ TBackEnd& BackEnd() {
 void ChooseBackEnd(TBackEnd& backEnd) {
   backEnd.Chosen = true;
   if (TVirtualBoard* board = TVirtualBoard::Installed()) {
+    backEnd.Virtual = true;
     backEnd.Machine = board;
     return;
   }
   const char* env = std::getenv("GAVRELO_BOARD");
   const std::string boardFile = env != nullptr ? env : "";
   if (!boardFile.empty()) {
+    backEnd.Virtual = true;
     try {
       auto board = TVirtualBoard::FromFile(boardFile);
       if (const char* trace = std::getenv("GAVRELO_TRACE"); trace != nullptr && *trace != 0) {
@@ -62,29 +67,76 @@ void ChooseBackEnd(TBackEnd& backEnd) {
     }
     return;
   }
+  if (host::SystemDriverHost() != nullptr) return;  // the system loads its kernel driver
   auto native = TLinuxMachine::Open(backEnd.Error);
   backEnd.Machine = native.get();
   backEnd.Owned = std::move(native);
 }
 
+TBackEnd& ChosenBackEnd() {
+  TBackEnd& backEnd = BackEnd();
+  if (!backEnd.Chosen) ChooseBackEnd(backEnd);
+  return backEnd;
+}
+
+// The host the process's loader runs its steps on (see LoadDriver.h).
+host::TDriverHost& ProcessDriverHost(std::uint32_t osFlags) {
+  TBackEnd& backEnd = ChosenBackEnd();
+  if (!backEnd.Virtual) {
+    if (host::TDriverHost* system = host::SystemDriverHost()) return *system;
+  }
+  if (!backEnd.InProcess) {
+    const TAccessDriver::TBuild ntBuild =
+        (osFlags & 3) != 0 ? TAccessDriver::TBuild::Nt64 : TAccessDriver::TBuild::Nt32;
+    backEnd.InProcess = std::make_unique<TInProcessDriverHost>(
+        [](std::string& error) {
+          TMachine* machine = TLoadDriver::Machine();
+          if (machine == nullptr) error = TLoadDriver::MachineError();
+          return machine;
+        },
+        ntBuild);
+  }
+  return *backEnd.InProcess;
+}
+
 TLoadDriver* g_instance = nullptr;
+
+// CreateFileA arguments of the device opens on the NT family.
+constexpr std::uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
+constexpr std::uint32_t kShareReadWrite = host::kFileShareRead | host::kFileShareWrite;
 
 }  // namespace
 
-TMachine* TLoadDriver::Machine() {
-  TBackEnd& backEnd = BackEnd();
-  if (!backEnd.Chosen) ChooseBackEnd(backEnd);
-  return backEnd.Machine;
-}
+TMachine* TLoadDriver::Machine() { return ChosenBackEnd().Machine; }
 
 const std::string& TLoadDriver::MachineError() { return BackEnd().Error; }
 
 TLoadDriver& TLoadDriver::Instance(bool alwaysWriteImage, bool stopOnRelease,
                                    bool deleteOnRelease) {
   if (g_instance == nullptr) {
-    g_instance = new TLoadDriver(alwaysWriteImage, stopOnRelease, deleteOnRelease);
+    // The probe and the back end first, so a reset of process state releases the loader
+    // before the host and machine it loaded on.
+    TOsVersion& os = TOsVersion::Instance();
+    const std::uint32_t flags = os.Flags(0xFFFF);
+    host::TDriverHost& driverHost = ProcessDriverHost(flags);
+    g_instance = new TLoadDriver(alwaysWriteImage, stopOnRelease, deleteOnRelease, driverHost,
+                                 flags, os.IsNativeProcess(),
+                                 TRwDrvData::Choose(flags, os.IsNativeProcess()));
     gavrelo::RegisterProcessReset(&TLoadDriver::ResetInstance);
+
+    TDebugConsole& console = TDebugConsole::Instance(false);
+    if (flags >= 0x10 && console.Enabled()) {
+      for (const auto& module : ConflictingModules(host::LoadedKernelModules())) {
+        console.LogValue("Kernel driver loaded, shares the Super I/O ports without a lock",
+                         module, 14);
+      }
+    }
     g_instance->Load();
+    if (!g_instance->FailureDetail().empty()) {
+      std::string detail = g_instance->FailureDetail();
+      if (!MachineError().empty()) detail += "; back end: " + MachineError();
+      console.LogValue("TLoadDriver::Load", detail, 12);
+    }
   }
   return *g_instance;
 }
@@ -94,18 +146,42 @@ void TLoadDriver::ResetInstance() {
   g_instance = nullptr;
 }
 
-TLoadDriver::TLoadDriver(bool alwaysWriteImage, bool stopOnRelease, bool deleteOnRelease)
+TLoadDriver::TLoadDriver(bool alwaysWriteImage, bool stopOnRelease, bool deleteOnRelease,
+                         host::TDriverHost& driverHost, std::uint32_t osFlags,
+                         bool nativeProcess, TRwDrvData image)
     : AlwaysWriteImage(alwaysWriteImage),
       StopOnRelease(stopOnRelease),
-      DeleteOnRelease(deleteOnRelease) {}
+      DeleteOnRelease(deleteOnRelease),
+      Image(image),
+      m_Host(driverHost),
+      m_OsFlags(osFlags & 0xFFFF),
+      m_NativeProcess(nativeProcess) {}
 
-// Release: close the handle. The in-process driver is this process's "service": stopping
-// it means taking its device name away, which a stop or delete on release asks for; the
-// driver object itself goes with the loader, since it refers to the back end.
 TLoadDriver::~TLoadDriver() {
-  if (Handle != host::kInvalidDeviceHandle) host::CloseDevice(Handle);
-  host::UnregisterDevice(drv::kDeviceName);
-  delete m_Driver;
+  if (Handle == host::kInvalidDeviceHandle) return;
+  m_Host.CloseHandle(Handle);
+  Handle = host::kInvalidDeviceHandle;
+  if (m_OsFlags > 0x10) ReleaseService(StopOnRelease, DeleteOnRelease);
+}
+
+void TLoadDriver::ReleaseService(bool stop, bool remove) {
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool wanted = pass == 0 ? stop : remove;
+    if (!wanted) continue;
+    const host::ServiceHandle manager = m_Host.OpenSCManagerA(host::kScManagerAllAccess);
+    if (manager == host::kNullServiceHandle) continue;
+    const host::ServiceHandle service =
+        m_Host.OpenServiceA(manager, drv::kDeviceName, host::kServiceAllAccess);
+    if (service != host::kNullServiceHandle) {
+      if (pass == 0) {
+        m_Host.ControlService(service, host::kServiceControlStop);
+      } else {
+        m_Host.DeleteService(service);
+      }
+      m_Host.CloseServiceHandle(service);
+    }
+    m_Host.CloseServiceHandle(manager);
+  }
 }
 
 std::vector<std::string> TLoadDriver::ConflictingModules(const std::vector<std::string>& loaded) {
@@ -125,36 +201,125 @@ std::vector<std::string> TLoadDriver::ConflictingModules(const std::vector<std::
   return found;
 }
 
-void TLoadDriver::ReportFailure(const std::string& detail) {
-  TDebugConsole& console = TDebugConsole::Instance(false);
-  if (!detail.empty()) console.LogValue("TLoadDriver::Load", detail, 12);
-  host::ShowErrorDialog(kDriverLoadError);
+void TLoadDriver::Failed(const std::string& step) {
+  if (!m_FailureDetail.empty()) m_FailureDetail += "; ";
+  m_FailureDetail += step + ": error " + std::to_string(m_Host.GetLastError());
 }
 
 void TLoadDriver::Load() {
-  TOsVersion& os = TOsVersion::Instance();
-  const std::uint32_t flags = os.Flags(0xFFFF);
-  Image = TRwDrvData::Choose(flags, os.IsNativeProcess());
-  if (flags < 0x10) return;  // no driver for this OS, and nothing to tell
+  m_FailureDetail.clear();
+  if (m_OsFlags < 0x10) return;  // no driver for this OS, and nothing to tell
 
-  TDebugConsole& console = TDebugConsole::Instance(false);
-  if (console.Enabled()) {
-    for (const auto& module : ConflictingModules(host::LoadedKernelModules())) {
-      console.LogValue("Kernel driver loaded, shares the Super I/O ports without a lock", module, 14);
+  m_DriverFilePath = TRwDrvData::DriverFilePath(m_OsFlags, m_NativeProcess,
+                                                m_Host.SystemDirectory(),
+                                                m_Host.WindowsDirectory());
+  m_DevicePath = TRwDrvData::DevicePath(m_OsFlags, m_DriverFilePath);
+  if (!PlaceImage()) return;  // the driver file could not be written: no driver, no message
+
+  host::DeviceHandle result = host::kInvalidDeviceHandle;
+  if (m_OsFlags == 0x10) {
+    // Opening the device path with delete-on-close loads the dynamic driver; closing the
+    // handle unloads it again.
+    result = m_Host.CreateFileA(m_DevicePath, 0, 0, 0, host::kFileFlagDeleteOnClose);
+    if (result == host::kInvalidDeviceHandle) Failed("CreateFileA " + m_DevicePath);
+  } else {
+    result = OpenDeviceNt();
+  }
+  if (result == host::kInvalidDeviceHandle) {
+    m_Host.ShowErrorDialog(kDriverLoadError);
+  } else {
+    m_FailureDetail.clear();
+  }
+  Handle = result;
+}
+
+bool TLoadDriver::PlaceImage() {
+  const bool haveImage = Image.Image != nullptr;
+  if (AlwaysWriteImage) return !haveImage || WriteImage();
+  // A probe open: an existing file is never replaced, whatever it holds.
+  const host::DeviceHandle probe = m_Host.CreateFileA(m_DriverFilePath, host::kGenericRead, 0,
+                                                      host::kOpenExisting,
+                                                      host::kFileAttributeNormal);
+  if (probe != host::kInvalidDeviceHandle) {
+    m_Host.CloseHandle(probe);
+    return true;
+  }
+  if (m_Host.GetLastError() == host::kErrorFileNotFound && haveImage) return WriteImage();
+  return true;
+}
+
+bool TLoadDriver::WriteImage() {
+  const host::DeviceHandle file =
+      m_Host.CreateFileA(m_DriverFilePath, kReadWrite, kShareReadWrite, host::kCreateAlways,
+                         host::kFileAttributeNormal);
+  if (file == host::kInvalidDeviceHandle) {
+    Failed("CreateFileA " + m_DriverFilePath);
+    return false;
+  }
+  std::uint32_t written = 0;
+  const bool ok = m_Host.WriteFile(file, Image.Image, Image.Length, written);
+  if (!ok) {
+    Failed("WriteFile " + m_DriverFilePath);
+  } else if (written != Image.Length) {
+    if (!m_FailureDetail.empty()) m_FailureDetail += "; ";
+    m_FailureDetail += "WriteFile " + m_DriverFilePath + ": wrote " + std::to_string(written) +
+                       " of " + std::to_string(Image.Length) + " bytes";
+  }
+  m_Host.CloseHandle(file);
+  return ok && written == Image.Length;
+}
+
+host::DeviceHandle TLoadDriver::OpenDevicePath() {
+  const host::DeviceHandle handle = m_Host.CreateFileA(
+      m_DevicePath, kReadWrite, kShareReadWrite, host::kOpenExisting, host::kFileAttributeNormal);
+  if (handle == host::kInvalidDeviceHandle) Failed("CreateFileA " + m_DevicePath);
+  return handle;
+}
+
+host::DeviceHandle TLoadDriver::OpenDeviceNt() {
+  const host::DeviceHandle running = OpenDevicePath();
+  if (running != host::kInvalidDeviceHandle) {
+    // The driver runs already (an earlier run left it loaded): start its service again,
+    // which fails harmlessly, and open the device anew.
+    m_Host.CloseHandle(running);
+    const host::ServiceHandle manager = m_Host.OpenSCManagerA(host::kScManagerAllAccess);
+    if (manager != host::kNullServiceHandle) {
+      const host::ServiceHandle service =
+          m_Host.OpenServiceA(manager, drv::kDeviceName, host::kServiceAllAccess);
+      if (service != host::kNullServiceHandle) {
+        m_Host.StartServiceA(service);
+        m_Host.CloseServiceHandle(service);
+      }
+      m_Host.CloseServiceHandle(manager);
+    }
+    return OpenDevicePath();
+  }
+
+  const host::ServiceHandle manager = m_Host.OpenSCManagerA(host::kScManagerAllAccess);
+  if (manager == host::kNullServiceHandle) {
+    Failed("OpenSCManagerA");
+    return host::kInvalidDeviceHandle;
+  }
+  host::ServiceHandle service = m_Host.CreateServiceA(
+      manager, drv::kDeviceName, drv::kDeviceName, host::kServiceAllAccess,
+      host::kServiceKernelDriver, host::kServiceDemandStart, host::kServiceErrorNormal,
+      m_DriverFilePath);
+  if (service == host::kNullServiceHandle) {
+    if (m_Host.GetLastError() == host::kErrorServiceExists) {
+      service = m_Host.OpenServiceA(manager, drv::kDeviceName, host::kServiceAllAccess);
+      if (service == host::kNullServiceHandle) Failed("OpenServiceA " + std::string(drv::kDeviceName));
+    } else {
+      Failed("CreateServiceA " + std::string(drv::kDeviceName));
     }
   }
-
-  TMachine* machine = Machine();
-  if (machine == nullptr) {
-    ReportFailure(MachineError());
-    return;
+  if (service == host::kNullServiceHandle) {
+    m_Host.CloseServiceHandle(manager);
+    return host::kInvalidDeviceHandle;
   }
-  const TAccessDriver::TBuild build =
-      flags == 0x10 ? TAccessDriver::TBuild::Win9x : TAccessDriver::TBuild::Nt64;
-  m_Driver = new TAccessDriver(*machine, build);
-  host::RegisterDevice(drv::kDeviceName, m_Driver);
-  Handle = host::OpenDevice(drv::kDevicePath);
-  if (Handle == host::kInvalidDeviceHandle) {
-    ReportFailure(std::string("cannot open ") + drv::kDevicePath);
-  }
+  // Its result does not decide anything: the device open below tells whether the driver
+  // runs. A failure is kept for the debug log.
+  if (!m_Host.StartServiceA(service)) Failed("StartServiceA " + std::string(drv::kDeviceName));
+  m_Host.CloseServiceHandle(service);
+  m_Host.CloseServiceHandle(manager);
+  return OpenDevicePath();
 }

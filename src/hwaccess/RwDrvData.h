@@ -1,10 +1,12 @@
 #pragma once
 // TRwDrvData: the driver image that fits the running Windows, and where it goes.
 //
-// The executable carries four images (32-bit NT 19720 bytes, x64 22280, Itanium 36104,
-// Windows 9x 5173). This build runs its driver in-process and carries none of them: the
-// choice is still made (it names the driver build the dispatcher behaves as), while
-// Image stays null and Length 0, so nothing is ever written to a driver directory.
+// The Windows executable carries four images (32-bit NT 19720 bytes, x64 22280, Itanium
+// 36104, Windows 9x 5173) and the loader writes the chosen one to the driver directory when
+// no driver file is there. This build runs its driver in-process and carries none of them:
+// Choose still names the kind that fits, while Image stays null and Length 0, so the
+// loader never writes a driver file. A loader given an image (TLoadDriver's own
+// constructor) writes it exactly as the Windows build does.
 
 #include <cstdint>
 #include <string>
