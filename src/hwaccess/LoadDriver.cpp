@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -161,27 +162,27 @@ TLoadDriver::~TLoadDriver() {
   if (Handle == host::kInvalidDeviceHandle) return;
   m_Host.CloseHandle(Handle);
   Handle = host::kInvalidDeviceHandle;
-  if (m_OsFlags > 0x10) ReleaseService(StopOnRelease, DeleteOnRelease);
+  if (m_OsFlags <= 0x10) return;  // the 9x driver went with its handle
+  if (StopOnRelease) {
+    OnExistingService([&](host::ServiceHandle service) {
+      m_Host.ControlService(service, host::kServiceControlStop);
+    });
+  }
+  if (DeleteOnRelease) {
+    OnExistingService([&](host::ServiceHandle service) { m_Host.DeleteService(service); });
+  }
 }
 
-void TLoadDriver::ReleaseService(bool stop, bool remove) {
-  for (int pass = 0; pass < 2; ++pass) {
-    const bool wanted = pass == 0 ? stop : remove;
-    if (!wanted) continue;
-    const host::ServiceHandle manager = m_Host.OpenSCManagerA(host::kScManagerAllAccess);
-    if (manager == host::kNullServiceHandle) continue;
-    const host::ServiceHandle service =
-        m_Host.OpenServiceA(manager, drv::kDeviceName, host::kServiceAllAccess);
-    if (service != host::kNullServiceHandle) {
-      if (pass == 0) {
-        m_Host.ControlService(service, host::kServiceControlStop);
-      } else {
-        m_Host.DeleteService(service);
-      }
-      m_Host.CloseServiceHandle(service);
-    }
-    m_Host.CloseServiceHandle(manager);
+void TLoadDriver::OnExistingService(const std::function<void(host::ServiceHandle)>& action) {
+  const host::ServiceHandle manager = m_Host.OpenSCManagerA(host::kScManagerAllAccess);
+  if (manager == host::kNullServiceHandle) return;
+  const host::ServiceHandle service =
+      m_Host.OpenServiceA(manager, drv::kDeviceName, host::kServiceAllAccess);
+  if (service != host::kNullServiceHandle) {
+    action(service);
+    m_Host.CloseServiceHandle(service);
   }
+  m_Host.CloseServiceHandle(manager);
 }
 
 std::vector<std::string> TLoadDriver::ConflictingModules(const std::vector<std::string>& loaded) {
@@ -282,16 +283,7 @@ host::DeviceHandle TLoadDriver::OpenDeviceNt() {
     // The driver runs already (an earlier run left it loaded): start its service again,
     // which fails harmlessly, and open the device anew.
     m_Host.CloseHandle(running);
-    const host::ServiceHandle manager = m_Host.OpenSCManagerA(host::kScManagerAllAccess);
-    if (manager != host::kNullServiceHandle) {
-      const host::ServiceHandle service =
-          m_Host.OpenServiceA(manager, drv::kDeviceName, host::kServiceAllAccess);
-      if (service != host::kNullServiceHandle) {
-        m_Host.StartServiceA(service);
-        m_Host.CloseServiceHandle(service);
-      }
-      m_Host.CloseServiceHandle(manager);
-    }
+    OnExistingService([&](host::ServiceHandle service) { m_Host.StartServiceA(service); });
     return OpenDevicePath();
   }
 

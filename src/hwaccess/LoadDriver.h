@@ -38,6 +38,7 @@
 // service as it found it.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,7 +95,9 @@ class TLoadDriver {
   host::DeviceHandle OpenDeviceNt();
   host::DeviceHandle OpenDevicePath();
   void Failed(const std::string& step);
-  void ReleaseService(bool stop, bool remove);
+  // Opens the service manager and the service OrvDrv101, hands the service to `action`,
+  // and closes both; nothing happens when either cannot be opened.
+  void OnExistingService(const std::function<void(host::ServiceHandle)>& action);
 
   host::TDriverHost& m_Host;
   std::uint32_t m_OsFlags;
