@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -305,4 +307,184 @@ TEST_F(ReadWriteTest, FindPciOnTheQ35Image) {
   EXPECT_EQ(rw.FindPciClass(0x01FF01, 0), 0x00FA);  // SATA AHCI 010601
   // All three bytes wild is no wildcard at all, not even for the empty functions of 00:1f.
   EXPECT_EQ(rw.FindPciClass(0xFFFFFF, 0), 0xFFFF);
+}
+
+namespace {
+
+// The memory requests of a trace in order, as (kind, address, width, length, value).
+struct TMemoryRequest {
+  TTraceKind Kind;
+  std::uint64_t Address;
+  unsigned Width;
+  std::uint32_t Length;
+  std::uint64_t Value;
+  friend bool operator==(const TMemoryRequest&, const TMemoryRequest&) = default;
+};
+
+std::vector<TMemoryRequest> MemoryRequests(const TAccessTrace& trace) {
+  std::vector<TMemoryRequest> requests;
+  for (const auto& e : trace.Events()) {
+    if (e.Kind == TTraceKind::MemRead || e.Kind == TTraceKind::MemWrite) {
+      requests.push_back({e.Kind, e.Address, e.Width, e.Length, e.Value});
+    }
+  }
+  return requests;
+}
+
+// The configuration reads of a trace that reach one device, as (function, register, width).
+std::vector<std::tuple<unsigned, unsigned, unsigned>> ConfigReadsOf(const TAccessTrace& trace,
+                                                                    unsigned bus, unsigned device) {
+  std::vector<std::tuple<unsigned, unsigned, unsigned>> reads;
+  for (const auto& e : trace.OfKind(TTraceKind::PciRead)) {
+    if (e.Address >> 8 == bus && (e.Address >> 3 & 0x1F) == device) {
+      reads.emplace_back(static_cast<unsigned>(e.Address & 7), e.Register, e.Width);
+    }
+  }
+  return reads;
+}
+
+}  // namespace
+
+TEST_F(ReadWriteTest, IndexDataPairsExactCyclesOfEveryWidth) {
+  TReadWrite& rw = Service(kSioBoard);
+  EXPECT_EQ(rw.ReadIndexDword(0x2E, 0x2F, 0x20), 0x56341287u);
+  EXPECT_EQ(Trace().PortCycles(),
+            (std::vector<TPortCycle>{TPortCycle::Out(0x2E, 0x23), TPortCycle::In(0x2F, 0x56),
+                                     TPortCycle::Out(0x2E, 0x22), TPortCycle::In(0x2F, 0x34),
+                                     TPortCycle::Out(0x2E, 0x21), TPortCycle::In(0x2F, 0x12),
+                                     TPortCycle::Out(0x2E, 0x20), TPortCycle::In(0x2F, 0x87)}));
+  Trace().Clear();
+  EXPECT_TRUE(rw.WriteIndexByte(0x2E, 0x2F, 0x5A, 0x07));
+  EXPECT_EQ(rw.ReadIndexByte(0x2E, 0x2F, 0x07), 0x5A);
+  EXPECT_EQ(Trace().PortCycles(),
+            (std::vector<TPortCycle>{TPortCycle::Out(0x2E, 0x07), TPortCycle::Out(0x2F, 0x5A),
+                                     TPortCycle::Out(0x2E, 0x07), TPortCycle::In(0x2F, 0x5A)}));
+  // A word written at 0xFF carries its high byte to index 0x00.
+  Trace().Clear();
+  EXPECT_TRUE(rw.WriteIndexWord(0x2E, 0x2F, 0x1234, 0xFF));
+  EXPECT_EQ(Trace().PortCycles(),
+            (std::vector<TPortCycle>{TPortCycle::Out(0x2E, 0xFF), TPortCycle::Out(0x2F, 0x34),
+                                     TPortCycle::Out(0x2E, 0x00), TPortCycle::Out(0x2F, 0x12)}));
+  EXPECT_EQ(rw.ReadIndexWord(0x2E, 0x2F, 0xFF), 0x1234);
+}
+
+// Which lane of the window dword each width uses, and which requests reach memory: reads
+// are one dword read, byte and word writes a dword read then a dword write, dword writes a
+// single dword write; all at the dword-aligned address.
+TEST_F(ReadWriteTest, PcieWindowLanesAndRequestsOfEveryWidth) {
+  TReadWrite& rw = Service(R"({
+    "pci": {"ecam": {"base": "0xE0000000", "buses": 2},
+            "functions": [{"bdf": "01:02.3", "vendor_id": "0x10EC", "device_id": "0x8168", "size": 4096,
+                           "dwords": {"0x40": "0x11223344", "0x100": "0xAABBCCDD"}}]}})");
+  const std::uint16_t bdf = 1 << 8 | 2 << 3 | 3;
+  const std::uint64_t window = 0xE0000000u + 0x100000 + 2 * 0x8000 + 3 * 0x1000;
+  rw.PcieBase = 0xE0000000;
+
+  EXPECT_EQ(rw.ReadPcieByte(bdf, 0x100), 0xDD);
+  EXPECT_EQ(rw.ReadPcieByte(bdf, 0x103), 0xAA);
+  EXPECT_EQ(rw.ReadPcieWord(bdf, 0x101), 0xAABB);  // any offset but 0 reads the high half
+  EXPECT_EQ(rw.ReadPcieWord(bdf, 0x103), 0xAABB);
+  EXPECT_EQ(rw.ReadPcieDword(bdf, 0x102), 0xAABBCCDDu);  // the aligned dword, whole
+  EXPECT_EQ(rw.ReadPcieByte(bdf, 0x41), 0x33);  // with the window known, reads below 0x100 use it
+  const TMemoryRequest dwordRead{TTraceKind::MemRead, window + 0x100, 4, 4, 0xAABBCCDD};
+  EXPECT_EQ(MemoryRequests(Trace()),
+            (std::vector<TMemoryRequest>{dwordRead, dwordRead, dwordRead, dwordRead, dwordRead,
+                                         {TTraceKind::MemRead, window + 0x40, 4, 4, 0x11223344}}));
+  EXPECT_TRUE(Trace().PortCycles().empty());
+
+  Trace().Clear();
+  EXPECT_TRUE(rw.WritePcieWord(bdf, 0x103, 0x1234));  // the high half
+  EXPECT_TRUE(rw.WritePcieByte(bdf, 0x101, 0x77));
+  EXPECT_TRUE(rw.WritePcieDword(bdf, 0x106, 0x01020304));  // no read first
+  EXPECT_EQ(MemoryRequests(Trace()),
+            (std::vector<TMemoryRequest>{
+                {TTraceKind::MemRead, window + 0x100, 4, 4, 0xAABBCCDD},
+                {TTraceKind::MemWrite, window + 0x100, 4, 4, 0x1234CCDD},
+                {TTraceKind::MemRead, window + 0x100, 4, 4, 0x1234CCDD},
+                {TTraceKind::MemWrite, window + 0x100, 4, 4, 0x123477DD},
+                {TTraceKind::MemWrite, window + 0x104, 4, 4, 0x01020304}}));
+  EXPECT_EQ(m_Board->PciFunction(bdf)->Read(0x100, 4), 0x123477DDu);
+  EXPECT_EQ(m_Board->PciFunction(bdf)->Read(0x104, 4), 0x01020304u);
+
+  // Writes below 0x100 always take the legacy mechanism, in their own width.
+  Trace().Clear();
+  EXPECT_TRUE(rw.WritePcieDword(bdf, 0x40, 0xCAFEF00D));
+  EXPECT_TRUE(rw.WritePcieWord(bdf, 0x42, 0xBEEF));
+  EXPECT_TRUE(MemoryRequests(Trace()).empty());
+  EXPECT_EQ(Trace().PortCycles(),
+            (std::vector<TPortCycle>{TPortCycle::Out(0xCF8, 0x80011340, 4),
+                                     TPortCycle::Out(0xCFC, 0xCAFEF00D, 4),
+                                     TPortCycle::Out(0xCF8, 0x80011340, 4),
+                                     TPortCycle::Out(0xCFE, 0xBEEF, 2)}));
+  EXPECT_EQ(m_Board->PciFunction(bdf)->Read(0x40, 4), 0xBEEFF00Du);
+
+  // Window unknown: reads below 0x100 in their own width through the legacy mechanism,
+  // above it all ones of the width; writes above it are refused without any cycle.
+  rw.PcieBase = 0xFFFFFFFF;
+  Trace().Clear();
+  EXPECT_EQ(rw.ReadPcieWord(bdf, 0x42), 0xBEEF);
+  EXPECT_EQ(Trace().PortCycles(),
+            (std::vector<TPortCycle>{TPortCycle::Out(0xCF8, 0x80011340, 4),
+                                     TPortCycle::In(0xCFE, 0xBEEF, 2)}));
+  Trace().Clear();
+  EXPECT_EQ(rw.ReadPcieByte(bdf, 0x100), 0xFF);
+  EXPECT_EQ(rw.ReadPcieDword(bdf, 0x100), 0xFFFFFFFFu);
+  EXPECT_FALSE(rw.WritePcieWord(bdf, 0x100, 1));
+  EXPECT_FALSE(rw.WritePcieDword(bdf, 0x100, 1));
+  EXPECT_TRUE(Trace().Events().empty());
+}
+
+// The enumeration walk: function 0 of every device, its header type only when it is
+// present, functions 1..7 only behind a multi-function header, and the class code only
+// when a class is searched. Device 5 has no function 0 and device 7 is single-function, so
+// neither 00:05.1 nor 00:07.4 is ever seen; a zero id at function 0 is no device.
+TEST_F(ReadWriteTest, PciEnumerationWalksFunctionsInOrderAndStopsAtTheMatch) {
+  TReadWrite& rw = Service(R"({"pci": {"functions": [
+    {"bdf": "00:00.0", "vendor_id": "0x8086", "device_id": "0x29C0", "class": "0x060000"},
+    {"bdf": "00:03.0", "vendor_id": "0x8086", "device_id": "0x10D3", "class": "0x020000",
+     "header_type": "0x80"},
+    {"bdf": "00:03.2", "vendor_id": "0x8086", "device_id": "0x2934", "class": "0x0C0300"},
+    {"bdf": "00:05.1", "vendor_id": "0x1B36", "device_id": "0x0001", "class": "0x0C0300"},
+    {"bdf": "00:07.0", "vendor_id": "0x1B36", "device_id": "0x0002", "class": "0x078000"},
+    {"bdf": "00:07.4", "vendor_id": "0x1B36", "device_id": "0x0003", "class": "0x0C0300"},
+    {"bdf": "00:09.0", "vendor_id": "0", "device_id": "0", "class": "0x0C0300",
+     "header_type": "0x80"},
+    {"bdf": "00:09.1", "vendor_id": "0x1B36", "device_id": "0x0004", "class": "0x0C0300"},
+    {"bdf": "02:1f.0", "vendor_id": "0x1AF4", "device_id": "0x1041", "class": "0x020000"}]}})");
+  using TRead = std::tuple<unsigned, unsigned, unsigned>;
+
+  EXPECT_EQ(rw.PciFunctions(),
+            (std::vector<std::uint16_t>{0x0000, 0x0018, 0x001A, 0x0038, 0x02F8}));
+  EXPECT_EQ(ConfigReadsOf(Trace(), 0, 3),
+            (std::vector<TRead>{{0, 0x00, 4}, {0, 0x0E, 1}, {1, 0x00, 4}, {2, 0x00, 4},
+                                {3, 0x00, 4}, {4, 0x00, 4}, {5, 0x00, 4}, {6, 0x00, 4},
+                                {7, 0x00, 4}}));
+  EXPECT_EQ(ConfigReadsOf(Trace(), 0, 5), (std::vector<TRead>{{0, 0x00, 4}}));
+  EXPECT_EQ(ConfigReadsOf(Trace(), 0, 7), (std::vector<TRead>{{0, 0x00, 4}, {0, 0x0E, 1}}));
+  EXPECT_EQ(ConfigReadsOf(Trace(), 0, 9), (std::vector<TRead>{{0, 0x00, 4}}));
+  // Every function 0 once, a header type for each of the four present devices, and
+  // functions 1..7 of the one multi-function device.
+  EXPECT_EQ(Trace().OfKind(TTraceKind::PciRead).size(), 256u * 32 + 4 + 7);
+
+  // A class search reads the class dword of each present function it passes, and the walk
+  // ends at the match.
+  Trace().Clear();
+  EXPECT_EQ(rw.FindPciClass(0x0C0300, 0), 0x001A);
+  EXPECT_EQ(ConfigReadsOf(Trace(), 0, 3),
+            (std::vector<TRead>{{0, 0x00, 4}, {0, 0x0E, 1}, {0, 0x08, 4}, {1, 0x00, 4},
+                                {2, 0x00, 4}, {2, 0x08, 4}}));
+  EXPECT_TRUE(ConfigReadsOf(Trace(), 0, 4).empty());
+  Trace().Clear();
+  EXPECT_EQ(rw.FindPciClass(0x0C0300, 1), 0xFFFF);
+  EXPECT_EQ(ConfigReadsOf(Trace(), 0, 7),
+            (std::vector<TRead>{{0, 0x00, 4}, {0, 0x0E, 1}, {0, 0x08, 4}}));
+
+  // A device search compares the id dword it already read and never reads a class.
+  Trace().Clear();
+  EXPECT_EQ(rw.FindPciDevice(0xFFFF8086, 2), 0x001A);
+  EXPECT_EQ(ConfigReadsOf(Trace(), 0, 3),
+            (std::vector<TRead>{{0, 0x00, 4}, {0, 0x0E, 1}, {1, 0x00, 4}, {2, 0x00, 4}}));
+  EXPECT_EQ(rw.FindPciDevice(0x10411AF4, 0), 0x02F8);
+  EXPECT_EQ(rw.FindPciDevice(0x00031B36, 0), 0xFFFF);
+  for (const auto& e : Trace().OfKind(TTraceKind::PciRead)) EXPECT_NE(e.Register, 0x08);
 }

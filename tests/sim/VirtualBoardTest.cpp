@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <tuple>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -239,6 +242,115 @@ TEST(VirtualBoard, ProcessorState) {
   ASSERT_TRUE(board->QueryOsVersion(os));
   EXPECT_EQ(os.PlatformId, 1u);
   EXPECT_EQ(os.ProcessorCount, 4u);
+}
+
+// MSRs, performance counters and control registers: an index the board does not hold
+// fails, leaves the caller's value and the board's registers as they were, and is traced
+// with value 0 (reads) or the value offered (writes).
+TEST(VirtualBoard, RegisterFilesTraceEveryAccessAndRefuseUnknownIndexes) {
+  auto board = Board(R"({"cpu": {"msr": {"0x1B": 5}, "cr": {"3": 7}, "pmc": {"1": 9}}})");
+  std::uint64_t value = 0x55;
+  EXPECT_FALSE(board->ReadMsr(0x10, value));
+  EXPECT_FALSE(board->ReadPmc(0, value));
+  EXPECT_FALSE(board->ReadCr(9, value));
+  EXPECT_EQ(value, 0x55u);
+  EXPECT_FALSE(board->WriteMsr(0x10, 1));
+  EXPECT_FALSE(board->WriteCr(9, 1));
+  EXPECT_EQ(board->Msrs.count(0x10), 0u);
+  ASSERT_TRUE(board->ReadMsr(0x1B, value));
+  EXPECT_EQ(value, 5u);
+  ASSERT_TRUE(board->WriteMsr(0x1B, 6));
+  ASSERT_TRUE(board->WriteCr(3, 8));
+  ASSERT_TRUE(board->ReadCr(3, value));
+  EXPECT_EQ(value, 8u);
+  ASSERT_TRUE(board->ReadPmc(1, value));
+  EXPECT_EQ(value, 9u);
+  EXPECT_EQ(board->Msrs, (std::map<std::uint32_t, std::uint64_t>{{0x1B, 6}}));
+  EXPECT_EQ(board->ControlRegisters[3], 8u);
+
+  using TEvent = std::tuple<TTraceKind, std::uint64_t, std::uint64_t, bool>;
+  std::vector<TEvent> events;
+  for (const auto& e : board->Trace().Events()) {
+    events.emplace_back(e.Kind, e.Address, e.Value, e.Ok);
+  }
+  EXPECT_EQ(events, (std::vector<TEvent>{{TTraceKind::MsrRead, 0x10, 0, false},
+                                         {TTraceKind::PmcRead, 0, 0, false},
+                                         {TTraceKind::CrRead, 9, 0, false},
+                                         {TTraceKind::MsrWrite, 0x10, 1, false},
+                                         {TTraceKind::CrWrite, 9, 1, false},
+                                         {TTraceKind::MsrRead, 0x1B, 5, true},
+                                         {TTraceKind::MsrWrite, 0x1B, 6, true},
+                                         {TTraceKind::CrWrite, 3, 8, true},
+                                         {TTraceKind::CrRead, 3, 8, true},
+                                         {TTraceKind::PmcRead, 1, 9, true}}));
+}
+
+// A request walks the ranges it covers: plain bytes in one piece per region, registers one
+// access of the unit each. A unit that runs past the end of a device reads all ones and
+// writes nothing, and the walk goes on at the next unit.
+TEST(VirtualBoard, MemoryRequestsWalkRegionsAndDevicesUnitByUnit) {
+  TVirtualBoard board;
+  board.AddMemoryRegion(0x1000, {0x11, 0x22, 0x33, 0x44});
+  auto& first = static_cast<TRecordingRegisters&>(
+      board.AddMemoryDevice(0x1004, 6, std::make_unique<TRecordingRegisters>()));
+  auto& second = static_cast<TRecordingRegisters&>(
+      board.AddMemoryDevice(0x100A, 6, std::make_unique<TRecordingRegisters>()));
+  using TAccesses = std::vector<std::pair<std::uint64_t, unsigned>>;
+
+  std::uint8_t buffer[8] = {};
+  ASSERT_TRUE(board.MemoryRead(0x1002, buffer, 8, 2));
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 8),
+            (std::vector<std::uint8_t>{0x33, 0x44, 0x00, 0x00, 0x02, 0x02, 0x04, 0x04}));
+  EXPECT_EQ(first.Accesses, (TAccesses{{0, 2}, {2, 2}, {4, 2}}));
+  first.Accesses.clear();
+  ASSERT_TRUE(board.MemoryRead(0x1008, buffer, 8, 4));
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 8),
+            (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x02, 0x02, 0x02}));
+  EXPECT_TRUE(first.Accesses.empty());
+  EXPECT_EQ(second.Accesses, (TAccesses{{2, 4}}));
+  second.Accesses.clear();
+
+  const std::uint8_t data[8] = {0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8};
+  ASSERT_TRUE(board.MemoryWrite(0x1002, data, 8, 2));
+  EXPECT_EQ(first.Accesses, (TAccesses{{0, 2}, {2, 2}, {4, 2}}));
+  std::uint8_t region[4];
+  ASSERT_TRUE(board.PeekMemory(0x1000, region, 4));
+  EXPECT_EQ(std::vector<std::uint8_t>(region, region + 4),
+            (std::vector<std::uint8_t>{0x11, 0x22, 0xA1, 0xA2}));
+  first.Accesses.clear();
+  ASSERT_TRUE(board.MemoryWrite(0x1008, data, 8, 4));
+  EXPECT_TRUE(first.Accesses.empty());
+  EXPECT_EQ(second.Accesses, (TAccesses{{2, 4}}));
+}
+
+// Through the ECAM window a read traces its configuration accesses before the memory
+// request (the values are known only then), a write the memory request first.
+TEST(VirtualBoard, EcamRequestsTraceConfigurationAccessesInOrder) {
+  auto board = Board(R"({"pci": {"ecam": {"base": "0xE0000000", "buses": 1},
+    "functions": [{"bdf": "00:02.0", "vendor_id": "0x8086", "device_id": "0x1234", "size": 4096,
+                   "dwords": {"0x100": "0x12345678"}}]}})");
+  const std::uint64_t address = 0xE0000000ull + (2 << 15) + 0x100;
+  using TEvent = std::tuple<TTraceKind, std::uint16_t, unsigned, std::uint64_t>;
+  auto events = [&] {
+    std::vector<TEvent> list;
+    for (const auto& e : board->Trace().Events()) {
+      list.emplace_back(e.Kind, e.Register, e.Width, e.Value);
+    }
+    return list;
+  };
+  std::uint32_t value = 0;
+  ASSERT_TRUE(board->MemoryRead(address, &value, 4, 2));
+  EXPECT_EQ(value, 0x12345678u);
+  EXPECT_EQ(events(), (std::vector<TEvent>{{TTraceKind::PciRead, 0x100, 2, 0x5678},
+                                           {TTraceKind::PciRead, 0x102, 2, 0x1234},
+                                           {TTraceKind::MemRead, 0, 2, 0}}));
+  board->Trace().Clear();
+  value = 0xCAFEF00D;
+  ASSERT_TRUE(board->MemoryWrite(address, &value, 4, 2));
+  EXPECT_EQ(events(), (std::vector<TEvent>{{TTraceKind::MemWrite, 0, 2, 0},
+                                           {TTraceKind::PciWrite, 0x100, 2, 0xF00D},
+                                           {TTraceKind::PciWrite, 0x102, 2, 0xCAFE}}));
+  EXPECT_EQ(board->PciFunction(0x10)->Read(0x100, 4), 0xCAFEF00Du);
 }
 
 TEST(VirtualBoard, BadBoardFilesNameTheField) {
