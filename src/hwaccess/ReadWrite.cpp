@@ -227,48 +227,49 @@ bool TReadWrite::WriteIoDword(std::uint16_t port, std::uint32_t value) {
   return true;
 }
 
-// Index/data pairs.
-std::uint8_t TReadWrite::ReadIndexByte(std::uint16_t indexPort, std::uint16_t dataPort,
-                                       std::uint8_t index) {
-  WriteIoByte(indexPort, index);
-  return ReadIoByte(dataPort);
-}
-
-std::uint16_t TReadWrite::ReadIndexWord(std::uint16_t indexPort, std::uint16_t dataPort,
-                                        std::uint8_t index) {
-  std::uint16_t result = 0;
-  for (int k = 1; k >= 0; --k) {
-    WriteIoByte(indexPort, static_cast<std::uint8_t>(index + k));
-    result = static_cast<std::uint16_t>(result << 8 | ReadIoByte(dataPort));
-  }
-  return result;
-}
-
-std::uint32_t TReadWrite::ReadIndexDword(std::uint16_t indexPort, std::uint16_t dataPort,
-                                         std::uint8_t index) {
+// Index/data pairs: one index cycle and one data cycle per byte. Reads go from the highest
+// index down to `index`, writes from `index` up, the low byte always at `index`; the index
+// wraps at 8 bits.
+std::uint32_t TReadWrite::IndexIn(std::uint16_t indexPort, std::uint16_t dataPort,
+                                  std::uint8_t index, unsigned width) {
   std::uint32_t result = 0;
-  for (int k = 3; k >= 0; --k) {
+  for (int k = static_cast<int>(width) - 1; k >= 0; --k) {
     WriteIoByte(indexPort, static_cast<std::uint8_t>(index + k));
     result = result << 8 | ReadIoByte(dataPort);
   }
   return result;
 }
 
-bool TReadWrite::WriteIndexByte(std::uint16_t indexPort, std::uint16_t dataPort,
-                                std::uint8_t value, std::uint8_t index) {
-  WriteIoByte(indexPort, index);
-  return WriteIoByte(dataPort, value);
-}
-
-bool TReadWrite::WriteIndexWord(std::uint16_t indexPort, std::uint16_t dataPort,
-                                std::uint16_t value, std::uint8_t index) {
+bool TReadWrite::IndexOut(std::uint16_t indexPort, std::uint16_t dataPort, std::uint32_t value,
+                          std::uint8_t index, unsigned width) {
   bool ok = true;
-  for (int k = 0; k <= 1; ++k) {
+  for (unsigned k = 0; k < width; ++k) {
     WriteIoByte(indexPort, static_cast<std::uint8_t>(index + k));
     ok = WriteIoByte(dataPort, static_cast<std::uint8_t>(value)) && ok;
-    value = static_cast<std::uint16_t>(value >> 8);
+    value >>= 8;
   }
   return ok;
+}
+
+std::uint8_t TReadWrite::ReadIndexByte(std::uint16_t indexPort, std::uint16_t dataPort,
+                                       std::uint8_t index) {
+  return static_cast<std::uint8_t>(IndexIn(indexPort, dataPort, index, 1));
+}
+std::uint16_t TReadWrite::ReadIndexWord(std::uint16_t indexPort, std::uint16_t dataPort,
+                                        std::uint8_t index) {
+  return static_cast<std::uint16_t>(IndexIn(indexPort, dataPort, index, 2));
+}
+std::uint32_t TReadWrite::ReadIndexDword(std::uint16_t indexPort, std::uint16_t dataPort,
+                                         std::uint8_t index) {
+  return IndexIn(indexPort, dataPort, index, 4);
+}
+bool TReadWrite::WriteIndexByte(std::uint16_t indexPort, std::uint16_t dataPort,
+                                std::uint8_t value, std::uint8_t index) {
+  return IndexOut(indexPort, dataPort, value, index, 1);
+}
+bool TReadWrite::WriteIndexWord(std::uint16_t indexPort, std::uint16_t dataPort,
+                                std::uint16_t value, std::uint8_t index) {
+  return IndexOut(indexPort, dataPort, value, index, 2);
 }
 
 // Legacy PCI configuration.
