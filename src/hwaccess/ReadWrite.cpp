@@ -332,75 +332,72 @@ std::uint32_t WindowAddress(std::uint32_t base, std::uint8_t bus, std::uint8_t d
                             std::uint8_t function, std::uint16_t reg) {
   return base + bus * 0x100000u + device * 0x8000u + function * 0x1000u + (reg & 0xFFCu);
 }
+
+// Where a field of `width` bytes at `offset` (reg & 3) lies in the window dword: a byte in
+// its own lane; a word in the low half at offset 0 and in the high half at any other offset;
+// a dword is the whole dword whatever the offset.
+constexpr unsigned LaneShift(unsigned width, unsigned offset) {
+  return width == 1 ? 8 * offset : width == 2 ? (offset == 0 ? 0 : 16) : 0;
+}
 }  // namespace
 
-std::uint8_t TReadWrite::ReadPcieByte(std::uint8_t bus, std::uint8_t device,
-                                      std::uint8_t function, std::uint16_t reg) {
-  if (PcieBase == 0xFFFFFFFF) return reg < 0x100 ? ReadPciByte(bus, device, function, reg) : 0xFF;
-  m_Impl->PcieAddress = WindowAddress(PcieBase, bus, device, function, reg);
-  m_Impl->PcieOffset = static_cast<std::uint8_t>(reg & 3);
-  return static_cast<std::uint8_t>(ReadMemDword(m_Impl->PcieAddress) >> (8 * m_Impl->PcieOffset));
-}
-
-std::uint16_t TReadWrite::ReadPcieWord(std::uint8_t bus, std::uint8_t device,
-                                       std::uint8_t function, std::uint16_t reg) {
-  if (PcieBase == 0xFFFFFFFF) return reg < 0x100 ? ReadPciWord(bus, device, function, reg) : 0xFFFF;
+// Every access through the window is a dword access at the aligned address.
+std::uint32_t TReadWrite::PcieIn(std::uint8_t bus, std::uint8_t device, std::uint8_t function,
+                                 std::uint16_t reg, unsigned width) {
+  if (PcieBase == 0xFFFFFFFF) {
+    return reg < 0x100 ? m_Impl->PciIn(bus, device, function, reg, width, m_OsFlags == kOs9x)
+                       : AllOnes(width);
+  }
   m_Impl->PcieAddress = WindowAddress(PcieBase, bus, device, function, reg);
   m_Impl->PcieOffset = static_cast<std::uint8_t>(reg & 3);
   const std::uint32_t dword = ReadMemDword(m_Impl->PcieAddress);
-  // The low half for offset 0, the high half for any other offset.
-  return static_cast<std::uint16_t>(m_Impl->PcieOffset == 0 ? dword : dword >> 16);
+  return (dword >> LaneShift(width, m_Impl->PcieOffset)) & AllOnes(width);
 }
 
+// Writes below 0x100 take the legacy mechanism even when the window is known. A byte or
+// word write above 0xFF is a read-modify-write of the window dword. If that read fails the
+// write is refused: merging into the all-ones failure value would write all ones into the
+// neighbouring registers.
+bool TReadWrite::PcieOut(std::uint8_t bus, std::uint8_t device, std::uint8_t function,
+                         std::uint16_t reg, unsigned width, std::uint32_t value) {
+  if (reg < 0x100) {
+    m_Impl->PciOut(bus, device, function, reg, width, value, m_OsFlags == kOs9x);
+    return true;
+  }
+  if (PcieBase == 0xFFFFFFFF) return false;
+  m_Impl->PcieAddress = WindowAddress(PcieBase, bus, device, function, reg);
+  m_Impl->PcieOffset = static_cast<std::uint8_t>(reg & 3);
+  if (width == 4) return WriteMemDword(m_Impl->PcieAddress, value);
+  std::uint32_t dword = 0;
+  if (!ReadMemUnits(&dword, 4, 2, m_Impl->PcieAddress)) return false;
+  const unsigned shift = LaneShift(width, m_Impl->PcieOffset);
+  dword = (dword & ~(AllOnes(width) << shift)) | value << shift;
+  return WriteMemDword(m_Impl->PcieAddress, dword);
+}
+
+std::uint8_t TReadWrite::ReadPcieByte(std::uint8_t bus, std::uint8_t device,
+                                      std::uint8_t function, std::uint16_t reg) {
+  return static_cast<std::uint8_t>(PcieIn(bus, device, function, reg, 1));
+}
+std::uint16_t TReadWrite::ReadPcieWord(std::uint8_t bus, std::uint8_t device,
+                                       std::uint8_t function, std::uint16_t reg) {
+  return static_cast<std::uint16_t>(PcieIn(bus, device, function, reg, 2));
+}
 std::uint32_t TReadWrite::ReadPcieDword(std::uint8_t bus, std::uint8_t device,
                                         std::uint8_t function, std::uint16_t reg) {
-  if (PcieBase == 0xFFFFFFFF) {
-    return reg < 0x100 ? ReadPciDword(bus, device, function, reg) : 0xFFFFFFFF;
-  }
-  m_Impl->PcieAddress = WindowAddress(PcieBase, bus, device, function, reg);
-  m_Impl->PcieOffset = static_cast<std::uint8_t>(reg & 3);
-  return ReadMemDword(m_Impl->PcieAddress);
+  return PcieIn(bus, device, function, reg, 4);
 }
-
-// A byte or word write above 0xFF is a read-modify-write of the window dword. If that read
-// fails the write is refused: merging into the all-ones failure value would write all ones
-// into the neighbouring registers.
 bool TReadWrite::WritePcieByte(std::uint8_t bus, std::uint8_t device, std::uint8_t function,
                                std::uint16_t reg, std::uint8_t value) {
-  if (reg < 0x100) return WritePciByte(bus, device, function, reg, value);
-  if (PcieBase == 0xFFFFFFFF) return false;
-  m_Impl->PcieAddress = WindowAddress(PcieBase, bus, device, function, reg);
-  m_Impl->PcieOffset = static_cast<std::uint8_t>(reg & 3);
-  std::uint32_t dword = 0;
-  if (!ReadMemUnits(&dword, 4, 2, m_Impl->PcieAddress)) return false;
-  const unsigned shift = 8u * m_Impl->PcieOffset;
-  dword = (dword & ~(0xFFu << shift)) | static_cast<std::uint32_t>(value) << shift;
-  return WriteMemDword(m_Impl->PcieAddress, dword);
+  return PcieOut(bus, device, function, reg, 1, value);
 }
-
 bool TReadWrite::WritePcieWord(std::uint8_t bus, std::uint8_t device, std::uint8_t function,
                                std::uint16_t reg, std::uint16_t value) {
-  if (reg < 0x100) return WritePciWord(bus, device, function, reg, value);
-  if (PcieBase == 0xFFFFFFFF) return false;
-  m_Impl->PcieAddress = WindowAddress(PcieBase, bus, device, function, reg);
-  m_Impl->PcieOffset = static_cast<std::uint8_t>(reg & 3);
-  std::uint32_t dword = 0;
-  if (!ReadMemUnits(&dword, 4, 2, m_Impl->PcieAddress)) return false;
-  if (m_Impl->PcieOffset == 0) {
-    dword = (dword & 0xFFFF0000u) | value;
-  } else {
-    dword = (dword & 0x0000FFFFu) | static_cast<std::uint32_t>(value) << 16;
-  }
-  return WriteMemDword(m_Impl->PcieAddress, dword);
+  return PcieOut(bus, device, function, reg, 2, value);
 }
-
 bool TReadWrite::WritePcieDword(std::uint8_t bus, std::uint8_t device, std::uint8_t function,
                                 std::uint16_t reg, std::uint32_t value) {
-  if (reg < 0x100) return WritePciDword(bus, device, function, reg, value);
-  if (PcieBase == 0xFFFFFFFF) return false;
-  m_Impl->PcieAddress = WindowAddress(PcieBase, bus, device, function, reg);
-  m_Impl->PcieOffset = static_cast<std::uint8_t>(reg & 3);
-  return WriteMemDword(m_Impl->PcieAddress, value);
+  return PcieOut(bus, device, function, reg, 4, value);
 }
 
 std::uint8_t TReadWrite::ReadPcieByte(std::uint16_t bdf, std::uint16_t reg) {

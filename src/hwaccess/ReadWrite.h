@@ -138,6 +138,10 @@ class TReadWrite {
                         unsigned width);
   bool IndexOut(std::uint16_t indexPort, std::uint16_t dataPort, std::uint32_t value,
                 std::uint8_t index, unsigned width);
+  std::uint32_t PcieIn(std::uint8_t bus, std::uint8_t device, std::uint8_t function,
+                       std::uint16_t reg, unsigned width);
+  bool PcieOut(std::uint8_t bus, std::uint8_t device, std::uint8_t function, std::uint16_t reg,
+               unsigned width, std::uint32_t value);
   // The fields of the service as the driver protocol needs them live in ReadWrite.cpp.
   struct TImpl;
   std::unique_ptr<TImpl> m_Impl;
