@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "diag/ProcessState.h"
 #include "host/Device.h"
@@ -491,30 +492,36 @@ std::vector<std::uint16_t> TReadWrite::PciFunctions() {
   return found;
 }
 
-// Physical memory.
-std::uint8_t TReadWrite::ReadMemByte(std::uint64_t address) {
-  std::uint8_t value = 0xFF;
-  ReadMemUnits(&value, 1, 0, address);
+// Physical memory. One value is one request of one unit of its own width (unit 0, 1 or 2
+// for 1, 2 or 4 bytes); a failed read leaves all ones.
+template <typename T>
+T TReadWrite::ReadMemValue(std::uint64_t address) {
+  T value = std::numeric_limits<T>::max();
+  ReadMemUnits(&value, sizeof(T), sizeof(T) / 2, address);
   return value;
+}
+template <typename T>
+bool TReadWrite::WriteMemValue(std::uint64_t address, T value) {
+  return WriteMemUnits(&value, sizeof(T), sizeof(T) / 2, address);
+}
+
+std::uint8_t TReadWrite::ReadMemByte(std::uint64_t address) {
+  return ReadMemValue<std::uint8_t>(address);
 }
 std::uint16_t TReadWrite::ReadMemWord(std::uint64_t address) {
-  std::uint16_t value = 0xFFFF;
-  ReadMemUnits(&value, 2, 1, address);
-  return value;
+  return ReadMemValue<std::uint16_t>(address);
 }
 std::uint32_t TReadWrite::ReadMemDword(std::uint64_t address) {
-  std::uint32_t value = 0xFFFFFFFF;
-  ReadMemUnits(&value, 4, 2, address);
-  return value;
+  return ReadMemValue<std::uint32_t>(address);
 }
 bool TReadWrite::WriteMemByte(std::uint64_t address, std::uint8_t value) {
-  return WriteMemUnits(&value, 1, 0, address);
+  return WriteMemValue(address, value);
 }
 bool TReadWrite::WriteMemWord(std::uint64_t address, std::uint16_t value) {
-  return WriteMemUnits(&value, 2, 1, address);
+  return WriteMemValue(address, value);
 }
 bool TReadWrite::WriteMemDword(std::uint64_t address, std::uint32_t value) {
-  return WriteMemUnits(&value, 4, 2, address);
+  return WriteMemValue(address, value);
 }
 
 bool TReadWrite::ReadMemUnits(void* destination, std::uint32_t length, std::uint32_t unit,

@@ -142,6 +142,10 @@ class TReadWrite {
                        std::uint16_t reg, unsigned width);
   bool PcieOut(std::uint8_t bus, std::uint8_t device, std::uint8_t function, std::uint16_t reg,
                unsigned width, std::uint32_t value);
+  template <typename T>
+  T ReadMemValue(std::uint64_t address);
+  template <typename T>
+  bool WriteMemValue(std::uint64_t address, T value);
   // The fields of the service as the driver protocol needs them live in ReadWrite.cpp.
   struct TImpl;
   std::unique_ptr<TImpl> m_Impl;
