@@ -437,6 +437,29 @@ bool ClassMatch(std::uint32_t target, std::uint32_t v) {
 
 }  // namespace
 
+// The enumeration walk, visiting functions in bus, device, function order. Function 0 of a
+// device is present unless its id dword reads all ones or zero; its header type is read only
+// then, and functions 1..7 are visited only when bit 7 of it is set and their id dword does
+// not read all ones. `visit(bdf, id)` returns true to end the walk at that function.
+template <typename Visit>
+void TReadWrite::ForEachPciFunction(Visit&& visit) {
+  for (unsigned bus = 0; bus < 256; ++bus) {
+    for (unsigned device = 0; device < 32; ++device) {
+      const auto b = static_cast<std::uint8_t>(bus);
+      const auto d = static_cast<std::uint8_t>(device);
+      const std::uint32_t id0 = ReadPciDword(b, d, 0, 0);
+      if (id0 == 0xFFFFFFFF || id0 == 0) continue;
+      const unsigned functions = (ReadPciByte(b, d, 0, 0x0E) & 0x80) ? 8 : 1;
+      for (unsigned function = 0; function < functions; ++function) {
+        const auto f = static_cast<std::uint8_t>(function);
+        const std::uint32_t id = function == 0 ? id0 : ReadPciDword(b, d, f, 0);
+        if (id == 0xFFFFFFFF) continue;
+        if (visit(static_cast<std::uint16_t>(bus << 8 | device << 3 | function), id)) return;
+      }
+    }
+  }
+}
+
 std::uint16_t TReadWrite::FindPciDevice(std::uint32_t ids, std::uint8_t index) {
   return FindPci(0, ids, index);
 }
@@ -450,45 +473,27 @@ std::uint16_t TReadWrite::FindPciClass(std::uint32_t classCode, std::uint8_t ind
 // made of wildcards.
 std::uint16_t TReadWrite::FindPci(int mode, std::uint32_t target, std::uint8_t index) {
   unsigned countdown = index;
-  for (unsigned bus = 0; bus < 256; ++bus) {
-    for (unsigned device = 0; device < 32; ++device) {
-      const auto b = static_cast<std::uint8_t>(bus);
-      const auto d = static_cast<std::uint8_t>(device);
-      const std::uint32_t id0 = ReadPciDword(b, d, 0, 0);
-      if (id0 == 0xFFFFFFFF || id0 == 0) continue;
-      const unsigned functions = (ReadPciByte(b, d, 0, 0x0E) & 0x80) ? 8 : 1;
-      for (unsigned function = 0; function < functions; ++function) {
-        const auto f = static_cast<std::uint8_t>(function);
-        const std::uint32_t id = function == 0 ? id0 : ReadPciDword(b, d, f, 0);
-        if (id == 0xFFFFFFFF) continue;
-        const bool match = mode == 0 ? IdsMatch(target, id)
-                                     : ClassMatch(target, ReadPciDword(b, d, f, 8) >> 8);
-        if (!match) continue;
-        if (countdown == 0) return static_cast<std::uint16_t>(bus << 8 | device << 3 | function);
-        --countdown;
-      }
+  std::uint16_t found = 0xFFFF;
+  ForEachPciFunction([&](std::uint16_t bdf, std::uint32_t id) {
+    const bool match =
+        mode == 0 ? IdsMatch(target, id) : ClassMatch(target, ReadPciDword(bdf, 8) >> 8);
+    if (!match) return false;
+    if (countdown == 0) {
+      found = bdf;
+      return true;
     }
-  }
-  return 0xFFFF;
+    --countdown;
+    return false;
+  });
+  return found;
 }
 
 std::vector<std::uint16_t> TReadWrite::PciFunctions() {
   std::vector<std::uint16_t> found;
-  for (unsigned bus = 0; bus < 256; ++bus) {
-    for (unsigned device = 0; device < 32; ++device) {
-      const auto b = static_cast<std::uint8_t>(bus);
-      const auto d = static_cast<std::uint8_t>(device);
-      const std::uint32_t id0 = ReadPciDword(b, d, 0, 0);
-      if (id0 == 0xFFFFFFFF || id0 == 0) continue;
-      const unsigned functions = (ReadPciByte(b, d, 0, 0x0E) & 0x80) ? 8 : 1;
-      for (unsigned function = 0; function < functions; ++function) {
-        if (function != 0 && ReadPciDword(b, d, static_cast<std::uint8_t>(function), 0) == 0xFFFFFFFF) {
-          continue;
-        }
-        found.push_back(static_cast<std::uint16_t>(bus << 8 | device << 3 | function));
-      }
-    }
-  }
+  ForEachPciFunction([&](std::uint16_t bdf, std::uint32_t) {
+    found.push_back(bdf);
+    return false;
+  });
   return found;
 }
 

@@ -133,6 +133,8 @@ class TReadWrite {
   static void ResetInstance();
   // mode 0: device and vendor ids; mode 1: class code.
   std::uint16_t FindPci(int mode, std::uint32_t target, std::uint8_t index);
+  template <typename Visit>
+  void ForEachPciFunction(Visit&& visit);
   // The bodies of the byte, word and dword operations, for a width of 1, 2 or 4 bytes.
   std::uint32_t IndexIn(std::uint16_t indexPort, std::uint16_t dataPort, std::uint8_t index,
                         unsigned width);
