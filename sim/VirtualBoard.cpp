@@ -445,32 +445,53 @@ bool TVirtualBoard::PciConfigWrite(std::uint32_t address, std::uint16_t dataPort
   return PortWrite(dataPort, width, value);
 }
 
-bool TVirtualBoard::ReadMsr(std::uint32_t index, std::uint64_t& value) {
+// MSRs, performance counters and control registers are registers by index; `slot` is the
+// board's register, or null when the board has none at that index. A missing register fails
+// the access and changes nothing: a failed read leaves `value` as it was and is traced with
+// the value 0.
+bool TVirtualBoard::RegisterRead(TTraceKind kind, std::uint32_t index, const std::uint64_t* slot,
+                                 std::uint64_t& value) {
   TTraceEvent event;
-  event.Kind = TTraceKind::MsrRead;
+  event.Kind = kind;
   event.Address = index;
-  auto it = Msrs.find(index);
-  event.Ok = it != Msrs.end();
-  if (event.Ok) value = it->second;
+  event.Ok = slot != nullptr;
+  if (event.Ok) value = *slot;
   event.Value = event.Ok ? value : 0;
-  const bool ok = event.Ok;
   m_Trace.Record(std::move(event));
-  return ok;
+  return slot != nullptr;
+}
+
+bool TVirtualBoard::RegisterWrite(TTraceKind kind, std::uint32_t index, std::uint64_t* slot,
+                                  std::uint64_t value) {
+  TTraceEvent event;
+  event.Kind = kind;
+  event.Address = index;
+  event.Value = value;
+  event.Ok = slot != nullptr;
+  if (event.Ok) *slot = value;
+  m_Trace.Record(std::move(event));
+  return slot != nullptr;
+}
+
+namespace {
+std::uint64_t* Listed(std::map<std::uint32_t, std::uint64_t>& registers, std::uint32_t index) {
+  auto it = registers.find(index);
+  return it == registers.end() ? nullptr : &it->second;
+}
+}  // namespace
+
+std::uint64_t* TVirtualBoard::ControlRegister(std::uint32_t index) {
+  return index < ControlRegisters.size() ? &ControlRegisters[index] : nullptr;
+}
+
+bool TVirtualBoard::ReadMsr(std::uint32_t index, std::uint64_t& value) {
+  return RegisterRead(TTraceKind::MsrRead, index, Listed(Msrs, index), value);
 }
 
 // An MSR the board does not list does not exist: on a processor that would be a general
 // protection fault; the board fails the access instead.
 bool TVirtualBoard::WriteMsr(std::uint32_t index, std::uint64_t value) {
-  TTraceEvent event;
-  event.Kind = TTraceKind::MsrWrite;
-  event.Address = index;
-  event.Value = value;
-  auto it = Msrs.find(index);
-  event.Ok = it != Msrs.end();
-  if (event.Ok) it->second = value;
-  const bool ok = event.Ok;
-  m_Trace.Record(std::move(event));
-  return ok;
+  return RegisterWrite(TTraceKind::MsrWrite, index, Listed(Msrs, index), value);
 }
 
 bool TVirtualBoard::ReadTsc(std::uint64_t& value) {
@@ -484,40 +505,15 @@ bool TVirtualBoard::ReadTsc(std::uint64_t& value) {
 }
 
 bool TVirtualBoard::ReadPmc(std::uint32_t index, std::uint64_t& value) {
-  TTraceEvent event;
-  event.Kind = TTraceKind::PmcRead;
-  event.Address = index;
-  auto it = Pmcs.find(index);
-  event.Ok = it != Pmcs.end();
-  if (event.Ok) value = it->second;
-  event.Value = event.Ok ? value : 0;
-  const bool ok = event.Ok;
-  m_Trace.Record(std::move(event));
-  return ok;
+  return RegisterRead(TTraceKind::PmcRead, index, Listed(Pmcs, index), value);
 }
 
 bool TVirtualBoard::ReadCr(std::uint32_t index, std::uint64_t& value) {
-  TTraceEvent event;
-  event.Kind = TTraceKind::CrRead;
-  event.Address = index;
-  event.Ok = index < ControlRegisters.size();
-  if (event.Ok) value = ControlRegisters[index];
-  event.Value = event.Ok ? value : 0;
-  const bool ok = event.Ok;
-  m_Trace.Record(std::move(event));
-  return ok;
+  return RegisterRead(TTraceKind::CrRead, index, ControlRegister(index), value);
 }
 
 bool TVirtualBoard::WriteCr(std::uint32_t index, std::uint64_t value) {
-  TTraceEvent event;
-  event.Kind = TTraceKind::CrWrite;
-  event.Address = index;
-  event.Value = value;
-  event.Ok = index < ControlRegisters.size();
-  if (event.Ok) ControlRegisters[index] = value;
-  const bool ok = event.Ok;
-  m_Trace.Record(std::move(event));
-  return ok;
+  return RegisterWrite(TTraceKind::CrWrite, index, ControlRegister(index), value);
 }
 
 void TVirtualBoard::Cpuid(TCpuidRegisters& regs) {

@@ -164,6 +164,11 @@ class TVirtualBoard : public TMachine {
   std::uint32_t RangeRead(TRange& range, std::uint64_t address, unsigned width);
   void RangeWrite(TRange& range, std::uint64_t address, unsigned width, std::uint32_t value);
   bool PciFailed(std::uint16_t bdf) const;
+  bool RegisterRead(TTraceKind kind, std::uint32_t index, const std::uint64_t* slot,
+                    std::uint64_t& value);
+  bool RegisterWrite(TTraceKind kind, std::uint32_t index, std::uint64_t* slot,
+                     std::uint64_t value);
+  std::uint64_t* ControlRegister(std::uint32_t index);  // null past CR8
 
   std::vector<std::unique_ptr<TPortDevice>> m_Ports;
   std::vector<std::int16_t> m_PortOwner;  // 65536 entries: index into m_Ports, -1 none
