@@ -249,40 +249,64 @@ void TVirtualBoard::RangeWrite(TRange& range, std::uint64_t address, unsigned wi
            width, value);
 }
 
-bool TVirtualBoard::MemoryRead(std::uint64_t address, void* buffer, std::uint32_t length,
-                               unsigned unit) {
+// The event of one memory request; Ok when the request can be carried out as a whole: a
+// unit of 1, 2 or 4 bytes, a length of whole units, and every byte mapped and fault-free.
+TTraceEvent TVirtualBoard::MemoryEvent(TTraceKind kind, std::uint64_t address,
+                                       std::uint32_t length, unsigned unit) const {
   TTraceEvent event;
-  event.Kind = TTraceKind::MemRead;
+  event.Kind = kind;
   event.Address = address;
   event.Width = unit;
   event.Length = length;
   const bool validUnit = unit == 1 || unit == 2 || unit == 4;
   event.Ok = validUnit && length % unit == 0 && MemoryMapped(address, length);
-  if (!event.Ok) {
-    m_Trace.Record(std::move(event));
-    return false;
-  }
-  auto* out = static_cast<std::uint8_t*>(buffer);
+  return event;
+}
+
+// Walks a mapped request through the ranges it covers. Plain memory goes as one piece per
+// region, `bytes(range, bytes at the position, done, span)`: the bytes are the same
+// whatever the access width. Registers go as one access of the unit width each,
+// `registers(range, at, done, whole)`; `whole` is false for a unit that crosses the end of
+// the device, whose part beyond the device is not accessed.
+template <typename Bytes, typename Registers>
+void TVirtualBoard::WalkRanges(std::uint64_t address, std::uint32_t length, unsigned unit,
+                               Bytes&& bytes, Registers&& registers) {
   std::uint64_t at = address;
   std::uint32_t done = 0;
   while (done < length) {
     TRange& range = *FindRange(at);
     const std::uint64_t inRange = range.Base + range.Size - at;
     if (!range.Bytes.empty()) {
-      // Plain memory: the bytes are the same whatever the access width.
       const auto span = static_cast<std::uint32_t>(std::min<std::uint64_t>(inRange, length - done));
-      std::memcpy(out + done, range.Bytes.data() + (at - range.Base), span);
+      bytes(range, range.Bytes.data() + (at - range.Base), done, span);
       done += span;
       at += span;
       continue;
     }
-    // Registers: one access of the unit width each; a unit that crosses the end of the
-    // device reads the part beyond as all ones.
-    const std::uint32_t value = inRange >= unit ? RangeRead(range, at, unit) : AllOnes(unit);
-    std::memcpy(out + done, &value, unit);
+    registers(range, at, done, inRange >= unit);
     done += unit;
     at += unit;
   }
+}
+
+bool TVirtualBoard::MemoryRead(std::uint64_t address, void* buffer, std::uint32_t length,
+                               unsigned unit) {
+  TTraceEvent event = MemoryEvent(TTraceKind::MemRead, address, length, unit);
+  if (!event.Ok) {
+    m_Trace.Record(std::move(event));
+    return false;
+  }
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  WalkRanges(
+      address, length, unit,
+      [&](const TRange&, const std::uint8_t* region, std::uint32_t done, std::uint32_t span) {
+        std::memcpy(out + done, region, span);
+      },
+      [&](TRange& range, std::uint64_t at, std::uint32_t done, bool whole) {
+        // A unit that crosses the end of the device reads the part beyond as all ones.
+        const std::uint32_t value = whole ? RangeRead(range, at, unit) : AllOnes(unit);
+        std::memcpy(out + done, &value, unit);
+      });
   if (length == unit) {
     std::uint32_t value = 0;
     std::memcpy(&value, out, unit);
@@ -294,13 +318,7 @@ bool TVirtualBoard::MemoryRead(std::uint64_t address, void* buffer, std::uint32_
 
 bool TVirtualBoard::MemoryWrite(std::uint64_t address, const void* buffer, std::uint32_t length,
                                 unsigned unit) {
-  TTraceEvent event;
-  event.Kind = TTraceKind::MemWrite;
-  event.Address = address;
-  event.Width = unit;
-  event.Length = length;
-  const bool validUnit = unit == 1 || unit == 2 || unit == 4;
-  event.Ok = validUnit && length % unit == 0 && MemoryMapped(address, length);
+  TTraceEvent event = MemoryEvent(TTraceKind::MemWrite, address, length, unit);
   if (event.Ok && length == unit) {
     std::uint32_t value = 0;
     std::memcpy(&value, buffer, unit);
@@ -310,24 +328,16 @@ bool TVirtualBoard::MemoryWrite(std::uint64_t address, const void* buffer, std::
   m_Trace.Record(std::move(event));
   if (!ok) return false;
   const auto* in = static_cast<const std::uint8_t*>(buffer);
-  std::uint64_t at = address;
-  std::uint32_t done = 0;
-  while (done < length) {
-    TRange& range = *FindRange(at);
-    const std::uint64_t inRange = range.Base + range.Size - at;
-    if (!range.Bytes.empty()) {
-      const auto span = static_cast<std::uint32_t>(std::min<std::uint64_t>(inRange, length - done));
-      if (!range.ReadOnly) std::memcpy(range.Bytes.data() + (at - range.Base), in + done, span);
-      done += span;
-      at += span;
-      continue;
-    }
-    std::uint32_t value = 0;
-    std::memcpy(&value, in + done, unit);
-    if (inRange >= unit) RangeWrite(range, at, unit, value);
-    done += unit;
-    at += unit;
-  }
+  WalkRanges(
+      address, length, unit,
+      [&](const TRange& range, std::uint8_t* region, std::uint32_t done, std::uint32_t span) {
+        if (!range.ReadOnly) std::memcpy(region, in + done, span);
+      },
+      [&](TRange& range, std::uint64_t at, std::uint32_t done, bool whole) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, in + done, unit);
+        if (whole) RangeWrite(range, at, unit, value);  // nothing past the end of the device
+      });
   return true;
 }
 

@@ -163,6 +163,11 @@ class TVirtualBoard : public TMachine {
   bool MemoryMapped(std::uint64_t address, std::uint32_t length) const;
   std::uint32_t RangeRead(TRange& range, std::uint64_t address, unsigned width);
   void RangeWrite(TRange& range, std::uint64_t address, unsigned width, std::uint32_t value);
+  TTraceEvent MemoryEvent(TTraceKind kind, std::uint64_t address, std::uint32_t length,
+                          unsigned unit) const;
+  template <typename Bytes, typename Registers>
+  void WalkRanges(std::uint64_t address, std::uint32_t length, unsigned unit, Bytes&& bytes,
+                  Registers&& registers);
   bool PciFailed(std::uint16_t bdf) const;
   bool RegisterRead(TTraceKind kind, std::uint32_t index, const std::uint64_t* slot,
                     std::uint64_t& value);
