@@ -372,13 +372,14 @@ TEST_F(ReadWriteTest, IndexDataPairsExactCyclesOfEveryWidth) {
 // are one dword read, byte and word writes a dword read then a dword write, dword writes a
 // single dword write; all at the dword-aligned address.
 TEST_F(ReadWriteTest, PcieWindowLanesAndRequestsOfEveryWidth) {
-  TReadWrite& rw = Service(R"({
-    "pci": {"ecam": {"base": "0xE0000000", "buses": 2},
-            "functions": [{"bdf": "01:02.3", "vendor_id": "0x10EC", "device_id": "0x8168", "size": 4096,
-                           "dwords": {"0x40": "0x11223344", "0x100": "0xAABBCCDD"}}]}})");
-  const std::uint16_t bdf = 1 << 8 | 2 << 3 | 3;
-  const std::uint64_t window = 0xE0000000u + 0x100000 + 2 * 0x8000 + 3 * 0x1000;
-  rw.PcieBase = 0xE0000000;
+  // The last function of the last device on bus 3: every field of the address at its top.
+  TReadWrite& rw = Service(R"({"pci": {
+      "ecam": {"base": "0xF0000000", "buses": 4},
+      "functions": [{"bdf": "03:1f.7", "vendor_id": "0x8086", "device_id": "0x15B8",
+                     "size": 4096, "dwords": {"0x40": "0x11223344", "0x100": "0xAABBCCDD"}}]}})");
+  const std::uint16_t bdf = 3 << 8 | 31 << 3 | 7;
+  const std::uint64_t window = 0xF0000000u + 3 * 0x100000 + 31 * 0x8000 + 7 * 0x1000;
+  rw.PcieBase = 0xF0000000;
 
   EXPECT_EQ(rw.ReadPcieByte(bdf, 0x100), 0xDD);
   EXPECT_EQ(rw.ReadPcieByte(bdf, 0x103), 0xAA);
@@ -412,9 +413,9 @@ TEST_F(ReadWriteTest, PcieWindowLanesAndRequestsOfEveryWidth) {
   EXPECT_TRUE(rw.WritePcieWord(bdf, 0x42, 0xBEEF));
   EXPECT_TRUE(MemoryRequests(Trace()).empty());
   EXPECT_EQ(Trace().PortCycles(),
-            (std::vector<TPortCycle>{TPortCycle::Out(0xCF8, 0x80011340, 4),
+            (std::vector<TPortCycle>{TPortCycle::Out(0xCF8, 0x8003FF40, 4),
                                      TPortCycle::Out(0xCFC, 0xCAFEF00D, 4),
-                                     TPortCycle::Out(0xCF8, 0x80011340, 4),
+                                     TPortCycle::Out(0xCF8, 0x8003FF40, 4),
                                      TPortCycle::Out(0xCFE, 0xBEEF, 2)}));
   EXPECT_EQ(m_Board->PciFunction(bdf)->Read(0x40, 4), 0xBEEFF00Du);
 
@@ -424,7 +425,7 @@ TEST_F(ReadWriteTest, PcieWindowLanesAndRequestsOfEveryWidth) {
   Trace().Clear();
   EXPECT_EQ(rw.ReadPcieWord(bdf, 0x42), 0xBEEF);
   EXPECT_EQ(Trace().PortCycles(),
-            (std::vector<TPortCycle>{TPortCycle::Out(0xCF8, 0x80011340, 4),
+            (std::vector<TPortCycle>{TPortCycle::Out(0xCF8, 0x8003FF40, 4),
                                      TPortCycle::In(0xCFE, 0xBEEF, 2)}));
   Trace().Clear();
   EXPECT_EQ(rw.ReadPcieByte(bdf, 0x100), 0xFF);
