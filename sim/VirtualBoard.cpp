@@ -266,8 +266,9 @@ TTraceEvent TVirtualBoard::MemoryEvent(TTraceKind kind, std::uint64_t address,
 // Walks a mapped request through the ranges it covers. Plain memory goes as one piece per
 // region, `bytes(range, bytes at the position, done, span)`: the bytes are the same
 // whatever the access width. Registers go as one access of the unit width each,
-// `registers(range, at, done, whole)`; `whole` is false for a unit that crosses the end of
-// the device, whose part beyond the device is not accessed.
+// `registers(range, at, done, count, whole)` with the `count` bytes of the caller's buffer
+// the unit covers; `whole` is false for a unit that crosses the end of the device or of the
+// request: such a unit is not accessed at all.
 template <typename Bytes, typename Registers>
 void TVirtualBoard::WalkRanges(std::uint64_t address, std::uint32_t length, unsigned unit,
                                Bytes&& bytes, Registers&& registers) {
@@ -283,9 +284,12 @@ void TVirtualBoard::WalkRanges(std::uint64_t address, std::uint32_t length, unsi
       at += span;
       continue;
     }
-    registers(range, at, done, inRange >= unit);
-    done += unit;
-    at += unit;
+    // After a plain region whose size is no multiple of the unit, the last unit of the
+    // request can be cut short by its end: only `count` bytes of it belong to the caller.
+    const std::uint32_t count = std::min<std::uint32_t>(unit, length - done);
+    registers(range, at, done, count, inRange >= unit && count == unit);
+    done += count;
+    at += count;
   }
 }
 
@@ -302,10 +306,10 @@ bool TVirtualBoard::MemoryRead(std::uint64_t address, void* buffer, std::uint32_
       [&](const TRange&, const std::uint8_t* region, std::uint32_t done, std::uint32_t span) {
         std::memcpy(out + done, region, span);
       },
-      [&](TRange& range, std::uint64_t at, std::uint32_t done, bool whole) {
-        // A unit that crosses the end of the device reads the part beyond as all ones.
+      [&](TRange& range, std::uint64_t at, std::uint32_t done, std::uint32_t count, bool whole) {
+        // A unit that crosses the end of the device or the request reads as all ones.
         const std::uint32_t value = whole ? RangeRead(range, at, unit) : AllOnes(unit);
-        std::memcpy(out + done, &value, unit);
+        std::memcpy(out + done, &value, count);
       });
   if (length == unit) {
     std::uint32_t value = 0;
@@ -333,10 +337,11 @@ bool TVirtualBoard::MemoryWrite(std::uint64_t address, const void* buffer, std::
       [&](const TRange& range, std::uint8_t* region, std::uint32_t done, std::uint32_t span) {
         if (!range.ReadOnly) std::memcpy(region, in + done, span);
       },
-      [&](TRange& range, std::uint64_t at, std::uint32_t done, bool whole) {
+      [&](TRange& range, std::uint64_t at, std::uint32_t done, std::uint32_t count, bool whole) {
         std::uint32_t value = 0;
-        std::memcpy(&value, in + done, unit);
-        if (whole) RangeWrite(range, at, unit, value);  // nothing past the end of the device
+        std::memcpy(&value, in + done, count);
+        // Nothing past the end of the device, and no register write of a cut-short unit.
+        if (whole) RangeWrite(range, at, unit, value);
       });
   return true;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <fstream>
 #include <map>
 #include <tuple>
@@ -321,6 +323,27 @@ TEST(VirtualBoard, MemoryRequestsWalkRegionsAndDevicesUnitByUnit) {
   ASSERT_TRUE(board.MemoryWrite(0x1008, data, 8, 4));
   EXPECT_TRUE(first.Accesses.empty());
   EXPECT_EQ(second.Accesses, (TAccesses{{2, 4}}));
+}
+
+// A plain region of a size that is no multiple of the unit, followed by a device: the last
+// unit of the request is cut short by its end and must stay inside the caller's buffer.
+TEST(VirtualBoard, AUnitCutShortByTheRequestEndStaysInsideTheBuffer) {
+  TVirtualBoard board;
+  board.AddMemoryRegion(0x2000, {1, 2, 3, 4, 5, 6});
+  auto& device = static_cast<TRecordingRegisters&>(
+      board.AddMemoryDevice(0x2006, 16, std::make_unique<TRecordingRegisters>()));
+  using TAccesses = std::vector<std::pair<std::uint64_t, unsigned>>;
+  std::uint8_t buffer[16];
+  std::memset(buffer, 0xCC, sizeof buffer);
+  ASSERT_TRUE(board.MemoryRead(0x2000, buffer, 12, 4));
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 16),
+            (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF,
+                                       0xCC, 0xCC, 0xCC, 0xCC}));
+  EXPECT_EQ(device.Accesses, (TAccesses{{0, 4}}));
+  device.Accesses.clear();
+  const std::uint8_t data[12] = {9, 9, 9, 9, 9, 9, 0xA1, 0xA2, 0xA3, 0xA4, 0xB1, 0xB2};
+  ASSERT_TRUE(board.MemoryWrite(0x2000, data, 12, 4));
+  EXPECT_EQ(device.Accesses, (TAccesses{{0, 4}}));  // the cut-short unit writes nothing
 }
 
 // Through the ECAM window a read traces its configuration accesses before the memory
