@@ -40,7 +40,8 @@ struct VoltageInput {
 
 class TAbstractSio : public TSioBase, public TGpioBase {
  public:
-  TAbstractSio() = default;
+  explicit TAbstractSio(std::uint16_t requestedPort = kNoRequestedPort)
+      : TSioBase(requestedPort) {}
 
   ~TAbstractSio() override = default;                                               // 0
   virtual void InitHwmAddress() = 0;                                                // 1

@@ -47,7 +47,10 @@ std::uint16_t ClassifySioRow(const TSioCfg& row) {
   return SIO_NONE;
 }
 
-TSioBase::TSioBase() : ChipTable(TSioConfig::Instance()), Entry(&EmptyEntry) { DetectChips(); }
+TSioBase::TSioBase(std::uint16_t requestedPort) : ChipTable(TSioConfig::Instance()) {
+  DetectChips();
+  if (requestedPort != kNoRequestedPort) CurrentConfigPort = requestedPort;
+}
 
 TSioBase::~TSioBase() = default;
 
@@ -57,6 +60,7 @@ void TSioBase::DetectChips() {
   if (disabled) return;
 
   m_Matches.clear();
+  EntryByPort.clear();
   Interpreter = std::make_unique<TInterpreter>();
   std::int32_t result = 0;  // one result variable for the whole pass
   for (const auto& [name, row] : ChipTable.Entries()) {
@@ -66,10 +70,10 @@ void TSioBase::DetectChips() {
       Interpreter->Run(host::WideToUtf8(script), result);
       if (result != 0) continue;
 
-      Entry = &row;
       // "LocalA=" by itself yields LocalA, the port the matching script probed.
       Interpreter->Run(host::WideToUtf8(row.PortTemplateA), result);
       const std::uint16_t port = static_cast<std::uint16_t>(result);
+      EntryByPort[port] = &row;
       CurrentConfigPort = port;
       Console.LogValue(L"SIO TYPE", row.FullName, 9);
 
@@ -80,24 +84,30 @@ void TSioBase::DetectChips() {
       m_Matches.push_back({port, &row, family});
     }
   }
-  // No lock sequence here: the chip stays as the last probe left it until its first
-  // configuration access, which Build makes at once.
   Interpreter.reset();
+  // The probes leave a matched chip in configuration mode (later rows' keys open it again).
+  // A board is handed back as the firmware left it: each matched port is closed once with
+  // its own row's lock script, in port order. CurrentConfigPort stays the last match's port.
+  for (const auto& [port, entry] : EntryByPort) RunConfigStep(*entry, port, false);
 }
 
 std::uint16_t TSioBase::GetFamily(std::uint8_t port) { return FamilyByPort[port]; }
 
-void TSioBase::RunConfigStep(bool enter) {
-  if (m_Texts.ForEntry != Entry || m_Texts.ForPort != CurrentConfigPort) {
-    m_Texts.ForEntry = Entry;
-    m_Texts.ForPort = CurrentConfigPort;
+const TSioCfg& TSioBase::EntryAt(std::uint16_t port) const {
+  const auto found = EntryByPort.find(port);
+  return found != EntryByPort.end() ? *found->second : EmptyEntry;
+}
+
+void TSioBase::RunConfigStep(const TSioCfg& entry, std::uint16_t port, bool enter) {
+  if (m_Texts.ForEntry != &entry || m_Texts.ForPort != port) {
+    m_Texts.ForEntry = &entry;
+    m_Texts.ForPort = port;
     // Decimal without prefix: "LocalA= 46", "LocalB= 47" for port 0x2E.
-    m_Texts.IndexPort =
-        host::WideToUtf8(Entry->PortTemplateA) + " " + std::to_string(CurrentConfigPort);
-    m_Texts.DataPort = host::WideToUtf8(Entry->PortTemplateB) + " " +
-                       std::to_string(static_cast<std::uint16_t>(CurrentConfigPort + 1));
-    m_Texts.Enter = host::WideToUtf8(Entry->EnterScript);
-    m_Texts.Exit = host::WideToUtf8(Entry->ExitScript);
+    m_Texts.IndexPort = host::WideToUtf8(entry.PortTemplateA) + " " + std::to_string(port);
+    m_Texts.DataPort = host::WideToUtf8(entry.PortTemplateB) + " " +
+                       std::to_string(static_cast<std::uint16_t>(port + 1));
+    m_Texts.Enter = host::WideToUtf8(entry.EnterScript);
+    m_Texts.Exit = host::WideToUtf8(entry.ExitScript);
   }
   // Results and success flags are ignored: with no detected chip the texts are a bare
   // number and an empty script, which touch no port.
@@ -108,9 +118,9 @@ void TSioBase::RunConfigStep(bool enter) {
   Interpreter.reset();
 }
 
-void TSioBase::EnterConfigMode() { RunConfigStep(true); }
+void TSioBase::EnterConfigMode() { RunConfigStep(ChipEntry(), CurrentConfigPort, true); }
 
-void TSioBase::ExitConfigMode() { RunConfigStep(false); }
+void TSioBase::ExitConfigMode() { RunConfigStep(ChipEntry(), CurrentConfigPort, false); }
 
 std::uint8_t TSioBase::ReadConfigRegister(std::uint8_t reg) {
   TConfigModeScope scope(*this);

@@ -4,7 +4,9 @@
 // A chip is recognised when one of its table row's probe scripts returns 0; its family code
 // (which class drives it) follows from the row's vendor and name. Every configuration
 // register access is one self-contained sequence at CurrentConfigPort: unlock script, index
-// write, data read or write, lock script.
+// write, data read or write, lock script. The scripts are those of the row that matched last
+// at that port, so on a board with two chips each chip is opened and closed with its own
+// keys.
 
 #include <cstdint>
 #include <map>
@@ -20,6 +22,9 @@ class TInterpreter;
 // The configuration (index) port every configuration access of every Super I/O object uses;
 // the data port is the next one. 0xFFFF until a detection pass matches or Build sets it.
 extern std::uint16_t CurrentConfigPort;
+// Constructor argument of an object built for no particular port: after its detection pass
+// CurrentConfigPort is the port of the pass's last match.
+inline constexpr std::uint16_t kNoRequestedPort = 0xFFFF;
 // Set by the first ReadTemperatureFrom that selects a temperature source; shared by all
 // objects, so the source is written at most once per process.
 extern bool TemperatureSourceSet;
@@ -54,8 +59,11 @@ struct TSioMatch {
 
 class TSioBase : public TIoObject {
  public:
-  // Runs the detection pass.
-  TSioBase();
+  // Runs the detection pass. An object built for `requestedPort` (the builder's Build) then
+  // sets CurrentConfigPort back to that port, so the accesses the chip classes make while
+  // they are constructed reach the chip the object was asked for, not the chip the pass
+  // matched last.
+  explicit TSioBase(std::uint16_t requestedPort = kNoRequestedPort);
   ~TSioBase() override;
   TSioBase(const TSioBase&) = delete;
   TSioBase& operator=(const TSioBase&) = delete;
@@ -66,11 +74,17 @@ class TSioBase : public TIoObject {
   // The family detected at `port`; a port nothing matched at is inserted with 0.
   std::uint16_t GetFamily(std::uint8_t port);
   const std::map<std::uint16_t, std::uint16_t>& Families() const { return FamilyByPort; }
-  const TSioCfg& ChipEntry() const { return *Entry; }
+  // The row whose scripts configuration accesses at CurrentConfigPort run: the last row that
+  // matched at that port in the last detection pass, the empty entry when none did. Right
+  // after a pass that matched, CurrentConfigPort is the last match's port, so this is the
+  // pass's last match.
+  const TSioCfg& ChipEntry() const { return EntryAt(CurrentConfigPort); }
+  // The last row that matched at `port` (the empty entry when none did).
+  const TSioCfg& EntryAt(std::uint16_t port) const;
   // Every match of the last detection pass, in the order they occurred.
   const std::vector<TSioMatch>& Matches() const { return m_Matches; }
 
-  // Unlock / lock sequence of Entry at CurrentConfigPort.
+  // Unlock / lock sequence of ChipEntry() at CurrentConfigPort.
   void EnterConfigMode();
   void ExitConfigMode();
 
@@ -90,15 +104,17 @@ class TSioBase : public TIoObject {
 
  protected:
   const TSioConfig& ChipTable;
-  const TSioCfg* Entry;
+  // Configuration-port index -> the last row that matched there (not owned).
+  std::map<std::uint16_t, const TSioCfg*> EntryByPort;
   // Non-null only while a detection pass or a configuration step runs.
   std::unique_ptr<TInterpreter> Interpreter;
   std::map<std::uint16_t, std::uint16_t> FamilyByPort;
   TSioCfg EmptyEntry;
 
  private:
-  // Runs the port templates and then `script` on a fresh interpreter.
-  void RunConfigStep(bool enter);
+  // Runs `entry`'s port templates for `port` and then its unlock (enter) or lock script on a
+  // fresh interpreter.
+  void RunConfigStep(const TSioCfg& entry, std::uint16_t port, bool enter);
 
   // The four texts of a configuration step, converted once per (entry, port): the port
   // sequence is the same as building them each time, without the conversions.

@@ -20,9 +20,11 @@ constexpr TFamilyClass kFamilyClasses[] = {
     {SIO_NCT610X, TSioClass::NCT6102DSio},   {SIO_ITE, TSioClass::WinbondSio},
 };
 
+// The object of class T for `port`: its construction (detection pass, then the class's own
+// register accesses) runs at that port.
 template <class T>
-std::unique_ptr<TAbstractSio> Make() {
-  return std::make_unique<T>();
+std::unique_ptr<TAbstractSio> Make(std::uint16_t port) {
+  return std::make_unique<T>(port);
 }
 
 // Class slot -> how its object is made. The model classes of the Winbond and Nuvoton lines
@@ -33,7 +35,7 @@ std::unique_ptr<TAbstractSio> Make() {
 struct TClassMaker {
   const char* Slot;   // the class the slot stands for
   const char* Built;  // the class actually constructed for it
-  std::unique_ptr<TAbstractSio> (*Construct)();
+  std::unique_ptr<TAbstractSio> (*Construct)(std::uint16_t port);
 };
 
 constexpr TClassMaker kMakers[] = {
@@ -91,13 +93,9 @@ TAbstractSio* TSioBuilder::Build(std::uint8_t port) {
   CurrentConfigPort = port;
   const TSioClass cls = ClassForFamily(Detector->GetFamily(port));
   std::unique_ptr<TAbstractSio>& slot = m_Objects[Index(cls)];
-  if (!slot) {
-    slot = kMakers[Index(cls)].Construct();
-    // The new object's own detection pass left CurrentConfigPort at the port of its last
-    // match; on a board with chips at both 0x2E and 0x4E that is not necessarily `port`, and
-    // the object would drive the other chip. The caller asked for `port`: restore it.
-    CurrentConfigPort = port;
-  }
+  // The new object's detection pass moves CurrentConfigPort to the port of its last match;
+  // built for `port`, the object puts it back before its own accesses.
+  if (!slot) slot = kMakers[Index(cls)].Construct(port);
   slot->InitHwmAddress();
   return slot.get();
 }

@@ -1,6 +1,6 @@
 #include "sio/WinbondSio.h"
 
-TWinbondSio::TWinbondSio() {
+TWinbondSio::TWinbondSio(std::uint16_t requestedPort) : TAbstractSio(requestedPort) {
   // Called here, while the object is still a TWinbondSio, so these are this class's versions
   // even when a model class is being constructed.
   TWinbondSio::InitHwmAddress();

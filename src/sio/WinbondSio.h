@@ -11,8 +11,9 @@
 
 class TWinbondSio : public TAbstractSio {
  public:
-  // Detection pass (TSioBase), then InitHwmAddress and BuildFanMap of this class.
-  TWinbondSio();
+  // Detection pass (TSioBase), then InitHwmAddress and BuildFanMap of this class, at
+  // `requestedPort` when one is given (see TSioBase). Model classes take the same argument.
+  explicit TWinbondSio(std::uint16_t requestedPort = kNoRequestedPort);
   ~TWinbondSio() override;                                                          // 0
 
   void InitHwmAddress() override;                                                   // 1

@@ -5,11 +5,16 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "SioTestBoard.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -99,6 +104,76 @@ TEST(CtlSioTest, ReadAndWriteRegisters) {
   EXPECT_EQ(Ctl(OnBoard("sio-WM.json", "sio read 0x20 --ldn x")).Exit, 2);
   EXPECT_EQ(Ctl(OnBoard("sio-WM.json", "sio write 0x20 256")).Exit, 2);
   EXPECT_EQ(Ctl(OnBoard("sio-WM.json", "sio write 0x20")).Exit, 2);
+}
+
+// The chips in configuration mode at the end of a run, from the state events of its trace.
+std::vector<std::string> UnlockedAtEnd(const std::string& traceLog) {
+  std::map<std::string, bool> open;
+  std::istringstream in(traceLog);
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json event = nlohmann::json::parse(line);
+    if (event["kind"] == "state" && event["state"].contains("config_mode"))
+      open[event["device"]] = event["state"]["config_mode"];
+  }
+  std::vector<std::string> names;
+  for (const auto& [name, unlocked] : open)
+    if (unlocked) names.push_back(name);
+  return names;
+}
+
+TEST(CtlSioTest, TwoChipBoardsOfEveryGroupPairEndLocked) {
+  // detect, sio read at each port and a gavrelo run (no INI beside this copy: it ends right
+  // after Build(0x2E)) on boards with two chips of different script groups. Every chip ends
+  // locked, and each port's register reads come from its own chip.
+  TTempDir dir("gavrelo-sio");
+  const std::string gavrelo = dir.File(dir.Path().filename().string());  // a mutex of its own
+  std::filesystem::copy_file(std::string(GAVRELO_BIN_DIR) + "/gavrelo", gavrelo);
+  const std::string ctl = std::string(GAVRELO_BIN_DIR) + "/gavreloctl";
+  for (const TChipGroup& at2E : ChipGroups()) {
+    for (const TChipGroup& at4E : ChipGroups()) {
+      if (&at2E == &at4E) continue;
+      SCOPED_TRACE(std::string(at2E.Group) + " at 0x2E, " + at4E.Group + " at 0x4E");
+      const std::string board = dir.Write("board.json", TwoChipBoard(at2E, at4E).dump());
+      const std::string trace = dir.File("trace.jsonl");
+      const std::map<std::string, std::string> env = {{"GAVRELO_TRACE", trace}};
+      const std::string out = dir.File("out");
+
+      TProcessResult run = RunProcess(ctl, {"--board", board, "detect", "--json"}, env, out);
+      ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
+      const nlohmann::json report = nlohmann::json::parse(run.Stdout);
+      EXPECT_TRUE(report["left_unlocked"].empty()) << report["left_unlocked"].dump();
+      EXPECT_EQ(report["build"]["chip"], at2E.Row);
+      EXPECT_EQ(report["build"]["hwm_base"], 0x0290);
+      EXPECT_EQ(UnlockedAtEnd(TSubprocess::Slurp(trace)), std::vector<std::string>{});
+      if (at4E.FoundAt4E) {
+        ASSERT_EQ(report["builds"].size(), 2u);
+        EXPECT_EQ(report["builds"][1]["chip"], at4E.Row);
+        EXPECT_EQ(report["builds"][1]["hwm_base"], 0x0A30);
+      }
+
+      for (const TChipGroup* group : {&at2E, &at4E}) {
+        const bool second = group == &at4E;
+        run = RunProcess(ctl, {"--board", board, "sio", "read", "0x20", "--port", second ? "0x4E" : "0x2E"},
+                         env, out);
+        if (second && !group->FoundAt4E) {
+          EXPECT_EQ(run.ExitCode, 1);
+          EXPECT_EQ(run.Stdout, "");
+          EXPECT_EQ(run.Stderr, "sio: no Super I/O chip detected at port 0x4E\n");
+        } else {
+          EXPECT_EQ(run.ExitCode, 0);
+          EXPECT_EQ(run.Stdout, "0x" + std::string(group->Id).substr(0, 2) + "\n");
+          EXPECT_EQ(run.Stderr, "");  // no chip left in configuration mode
+        }
+        EXPECT_EQ(UnlockedAtEnd(TSubprocess::Slurp(trace)), std::vector<std::string>{});
+      }
+
+      run = RunProcess(gavrelo, {}, {{"GAVRELO_TRACE", trace}, {"GAVRELO_BOARD", board}}, out);
+      EXPECT_EQ(run.ExitCode, 0);
+      const std::string log = TSubprocess::Slurp(trace);
+      EXPECT_NE(log.find("\"port\":78"), std::string::npos);  // the run did probe 0x4E
+      EXPECT_EQ(UnlockedAtEnd(log), std::vector<std::string>{});
+    }
+  }
 }
 
 }  // namespace

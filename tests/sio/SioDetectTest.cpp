@@ -160,8 +160,10 @@ TEST_F(SioDetectTest, ProbeOfTheMatchingRowOnTheTrace) {
   expected.insert(expected.end(), smsc4E.begin(), smsc4E.end());
   EXPECT_NE(std::search(cycles.begin(), cycles.end(), expected.begin(), expected.end()),
             cycles.end());
-  // The pass runs no lock sequence: the chip stays as the last probe left it.
-  EXPECT_FALSE(Chip(0x2E).Unlocked());  // the last (Winbond) probes wrote 0xAA to it
+  // The pass ends with the matched row's lock sequence at its port, once.
+  EXPECT_EQ(cycles.back(), Cycle::Out(0x2E, 0xAA));
+  EXPECT_NE(cycles[cycles.size() - 2], Cycle::Out(0x2E, 0xAA));
+  EXPECT_FALSE(Chip(0x2E).Unlocked());
 }
 
 TEST_F(SioDetectTest, LogLines) {

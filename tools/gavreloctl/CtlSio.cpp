@@ -28,28 +28,35 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& valu
   return true;
 }
 
-// The builder's detector, pointed at the requested port: its Entry's scripts bracket the
-// access. It is the object of the detection pass itself, so no further pass runs.
-bool Prepare(const TSioOptions& options, TSioBase*& sio, std::uint8_t& reg) {
+// The builder's detector, pointed at the requested port: the unlock and lock scripts of the
+// row that matched at that port bracket the access. It is the object of the detection pass
+// itself, so no further pass runs. A port at which no chip matched is refused: without the
+// chip's keys the access would read a locked chip's 0xFF and present it as a register value.
+// kCtlSuccess when `sio` and `reg` are set, else the exit code.
+int Prepare(const TSioOptions& options, TSioBase*& sio, std::uint8_t& reg) {
   unsigned long port = 0, r = 0;
   if (!ParseNumber(options.Port, 0xFF, port)) {
     std::fprintf(stderr, "sio: bad --port \"%s\" (0..0xFF)\n", options.Port.c_str());
-    return false;
+    return kCtlUsage;
   }
   if (!ParseNumber(options.Reg, 0xFF, r)) {
     std::fprintf(stderr, "sio: bad register \"%s\" (0..0xFF)\n", options.Reg.c_str());
-    return false;
+    return kCtlUsage;
   }
   unsigned long ldn = 0;
   if (!options.Ldn.empty() && !ParseNumber(options.Ldn, 0xFF, ldn)) {
     std::fprintf(stderr, "sio: bad --ldn \"%s\" (0..0xFF)\n", options.Ldn.c_str());
-    return false;
+    return kCtlUsage;
   }
   sio = TSioBuilder::Instance().Detector.get();
+  if (sio->EntryAt(static_cast<std::uint16_t>(port)).FullName.empty()) {
+    std::fprintf(stderr, "sio: no Super I/O chip detected at port 0x%02lX\n", port);
+    return kCtlFailed;
+  }
   CurrentConfigPort = static_cast<std::uint16_t>(port);
   if (!options.Ldn.empty()) sio->SelectLogicalDevice(static_cast<std::uint8_t>(ldn));
   reg = static_cast<std::uint8_t>(r);
-  return true;
+  return kCtlSuccess;
 }
 
 void RegisterSio(CLI::App& app, TCtlContext& context) {
@@ -65,8 +72,8 @@ void RegisterSio(CLI::App& app, TCtlContext& context) {
   read->callback([&context, options] {
     TSioBase* chip = nullptr;
     std::uint8_t reg = 0;
-    if (!Prepare(*options, chip, reg)) {
-      context.ExitCode = kCtlUsage;
+    if (const int code = Prepare(*options, chip, reg); code != kCtlSuccess) {
+      context.ExitCode = code;
       return;
     }
     std::printf("0x%02X\n", chip->ReadConfigRegister(reg));
@@ -87,8 +94,8 @@ void RegisterSio(CLI::App& app, TCtlContext& context) {
     }
     TSioBase* chip = nullptr;
     std::uint8_t reg = 0;
-    if (!Prepare(*options, chip, reg)) {
-      context.ExitCode = kCtlUsage;
+    if (const int code = Prepare(*options, chip, reg); code != kCtlSuccess) {
+      context.ExitCode = code;
       return;
     }
     chip->WriteConfigRegister(reg, static_cast<std::uint8_t>(value));
