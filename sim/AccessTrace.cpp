@@ -21,6 +21,7 @@ const char* TraceKindName(TTraceKind kind) {
     case TTraceKind::Cpuid: return "cpuid";
     case TTraceKind::Affinity: return "affinity";
     case TTraceKind::State: return "state";
+    case TTraceKind::Pin: return "pin";
   }
   return "?";
 }
@@ -62,6 +63,13 @@ void TAccessTrace::State(const std::string& device, const nlohmann::json& state)
   event.Kind = TTraceKind::State;
   event.Device = device;
   event.Detail = state.dump();
+  Record(std::move(event));
+}
+
+void TAccessTrace::Pin(const nlohmann::json& fields) {
+  TTraceEvent event;
+  event.Kind = TTraceKind::Pin;
+  event.Detail = fields.dump();
   Record(std::move(event));
 }
 
@@ -145,6 +153,15 @@ nlohmann::json TAccessTrace::ToJson(const TTraceEvent& e) {
       j["device"] = e.Device;
       j["state"] = nlohmann::json::parse(e.Detail, nullptr, false);
       break;
+    case TTraceKind::Pin: {
+      const nlohmann::json fields = nlohmann::json::parse(e.Detail, nullptr, false);
+      if (fields.is_object()) {
+        for (const auto& [key, value] : fields.items()) {
+          if (!j.contains(key)) j[key] = value;  // never over the event's own seq, us, kind
+        }
+      }
+      break;
+    }
   }
   if (!e.Ok) j["ok"] = false;
   return j;

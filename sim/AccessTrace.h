@@ -40,6 +40,7 @@ enum class TTraceKind {
   Cpuid,
   Affinity,
   State,     // a device's own state change; Device and Detail say what
+  Pin,       // a GPIO pin changed state; Detail holds the event's fields (see Pin() below)
 };
 
 // Name of a kind as written in the JSON log ("in", "out", "pci_read", ...).
@@ -89,6 +90,11 @@ class TAccessTrace {
 
   void Record(TTraceEvent event);
   void State(const std::string& device, const nlohmann::json& state);
+  // A pin whose state or level changed: `fields` are written as they are beside "kind":
+  // "pin", "seq" and "us" — "owner" ("sio", "ich", "pch"), "chip", "port", "pin" (the pin's
+  // name in its owner's naming), "state" ("output_low", "output_high", "input", "not_gpio",
+  // "disabled") and "level" (0 or 1), plus what the owner adds.
+  void Pin(const nlohmann::json& fields);
 
   const std::vector<TTraceEvent>& Events() const { return m_Events; }
   std::vector<TPortCycle> PortCycles() const;

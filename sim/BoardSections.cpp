@@ -9,6 +9,7 @@
 #define GAVRELO_BOARD_SECTIONS(X) \
   X("firmware", ParseFirmwareSection) \
   X("superio", ParseSuperIoSection) \
+  X("chipset_gpio", ParseChipsetGpioSection) \
   /* end of the sections */
 
 #define GAVRELO_DECLARE_SECTION(key, parser) \

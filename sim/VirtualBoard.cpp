@@ -169,6 +169,11 @@ TMemoryDevice& TVirtualBoard::AddMemoryDevice(std::uint64_t base, std::uint64_t 
   return *m_MemoryDevices.back();
 }
 
+TMemoryDevice* TVirtualBoard::MemoryDeviceAt(std::uint64_t address) {
+  TRange* range = FindRange(address);
+  return range != nullptr ? range->Device : nullptr;
+}
+
 void TVirtualBoard::SetEcamWindow(std::uint64_t base, unsigned buses) {
   if (m_EcamBase != 0) {
     m_Ranges.erase(std::remove_if(m_Ranges.begin(), m_Ranges.end(),

@@ -78,6 +78,8 @@ class TVirtualBoard : public TMachine {
   std::uint64_t EcamBase() const { return m_EcamBase; }
   // The device claiming `port`, or null.
   TPortDevice* PortDeviceAt(std::uint16_t port);
+  // The memory-mapped device covering `address`, or null.
+  TMemoryDevice* MemoryDeviceAt(std::uint64_t address);
   const std::vector<std::unique_ptr<TPortDevice>>& PortDevices() const { return m_Ports; }
 
   // Direct access to board state (no trace, no faults), for tests and sections.

@@ -73,6 +73,10 @@ bool TGpioBase::InterpretGPIOString(const std::wstring& token, std::uint8_t& Pin
   return true;
 }
 
+std::uint8_t TGpioBase::GPIOModeOfWord(const std::wstring& word) { return ModeOfWord(word); }
+
+std::wstring TGpioBase::TrimGPIOText(std::wstring_view text) { return Trim(text); }
+
 std::wstring TGpioBase::NormalizeGPIOSettings(const std::wstring& text) {
   std::wstring list = Trim(text);
   for (wchar_t& c : list) {

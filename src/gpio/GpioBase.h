@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Pin state codes: high nibble the kind (0x80 output, 0x40 input, 0x20 disabled, 0x10 not
@@ -43,6 +44,11 @@ class TGpioBase {
   static void FillGPIOStates(std::uint8_t* states, std::uint8_t code, std::uint32_t count);
   static std::wstring NormalizeGPIOSettings(const std::wstring& text);
   static void NextGPIOToken(std::wstring& list, std::wstring& token);
+  // The state code of a state word ("LOW", "INPUT_HIGH" ...; any other word 0x13), and the
+  // trim of the setting texts (blanks and control characters at both ends): shared with
+  // owners that replace the parser.
+  static std::uint8_t GPIOModeOfWord(const std::wstring& word);
+  static std::wstring TrimGPIOText(std::wstring_view text);
 
   std::int32_t PinCount = 256;
   std::int32_t BankNaming = 1;  // 1 bank+bit digits, 0 decimal pin number, 2 PCH pad names
