@@ -70,6 +70,13 @@ void ChooseBackEnd(TBackEnd& backEnd) {
   }
   if (host::SystemDriverHost() != nullptr) return;  // the system loads its kernel driver
   auto native = TLinuxMachine::Open(backEnd.Error);
+  TDebugConsole& console = TDebugConsole::Instance(false);
+  if (native && console.Enabled()) {
+    console.LogValue("TLinuxMachine::PortAccess", native->PortAccessMode(), 9);
+    native->Notice = [&console](const std::string& text) {
+      console.LogValue("TLinuxMachine", text, 12);
+    };
+  }
   backEnd.Machine = native.get();
   backEnd.Owned = std::move(native);
 }
@@ -127,7 +134,7 @@ TLoadDriver& TLoadDriver::Instance(bool alwaysWriteImage, bool stopOnRelease,
 
     TDebugConsole& console = TDebugConsole::Instance(false);
     if (flags >= 0x10 && console.Enabled()) {
-      for (const auto& module : ConflictingModules(host::LoadedKernelModules())) {
+      for (const auto& module : ConflictingModules(host::KernelDrivers())) {
         console.LogValue("Kernel driver loaded, shares the Super I/O ports without a lock",
                          module, 14);
       }
@@ -186,12 +193,14 @@ void TLoadDriver::OnExistingService(const std::function<void(host::ServiceHandle
 }
 
 std::vector<std::string> TLoadDriver::ConflictingModules(const std::vector<std::string>& loaded) {
-  // Kernel drivers of Winbond, Nuvoton, ITE and Fintek Super I/O chips: hardware monitors
-  // and GPIO. Each enters the chip's configuration mode at 0x2E/0x4E on its own.
+  // Kernel drivers of Winbond, Nuvoton, ITE, Fintek and SMSC Super I/O chips: hardware
+  // monitors, GPIO and watchdogs. Each enters the chip's configuration mode at 0x2E/0x4E on
+  // its own.
   static const char* const kModules[] = {
       "w83627ehf", "w83627hf", "w83793", "w83795", "w83781d", "nct6775", "nct6775_core",
       "nct6775_platform", "nct6683", "it87", "f71805f", "f71882fg", "gpio_winbond",
       "gpio_f7188x", "gpio_it87", "sch5627", "sch5636", "sch56xx_common",
+      "w83627hf_wdt", "f71808e_wdt", "it87_wdt", "sch311x_wdt",
   };
   std::vector<std::string> found;
   for (const auto& name : loaded) {
