@@ -10,6 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include "host/Console.h"
+#include "host/LinuxMachine.h"
+#include "hwaccess/LoadDriver.h"
 #include "hwaccess/ReadWrite.h"
 #include "platform/AcpiBase.h"
 #include "platform/OrvBiosInfo.h"
@@ -36,6 +38,15 @@ std::string Signature(TReadWrite& rw, std::uint32_t address, std::uint32_t lengt
     text += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
   }
   return text;
+}
+
+// Which back end the access driver runs on, and for the Linux one how it reaches ports
+// (iopl gives every width, /dev/port bytes only).
+std::string AccessMode() {
+  TMachine* machine = TLoadDriver::Machine();
+  if (machine == nullptr) return "none";
+  if (auto* native = dynamic_cast<TLinuxMachine*>(machine)) return "Linux, ports through " + native->PortAccessMode();
+  return "virtual board";
 }
 
 nlohmann::json Collect() {
@@ -75,6 +86,7 @@ nlohmann::json Collect() {
                  {"tables", tables},
                  {"mcfg_base", acpi.McfgBase},
                  {"bound_hit", acpi.BoundHit}};
+  out["access"] = AccessMode();
   nlohmann::json slots = nlohmann::json::array();
   for (std::size_t i = 0; i < TSmbiosBase::kMaxSlots && i < smbios.DeviceCount; ++i)
     if (smbios.Present[i] != 0)
@@ -94,6 +106,8 @@ nlohmann::json Collect() {
 }
 
 const char* YesNo(bool b) { return b ? "yes" : "no"; }
+
+void PrintSmbios(const nlohmann::json& j);
 
 void PrintText(const nlohmann::json& j) {
   auto line = [](const char* label, const std::string& value) {
@@ -124,7 +138,11 @@ void PrintText(const nlohmann::json& j) {
   if (acpi["bound_hit"].get<bool>()) std::printf("  (walk bounded: list or data incomplete)\n");
   std::uint32_t mcfg = acpi["mcfg_base"];
   line("MCFG base", mcfg == 0xFFFFFFFF ? std::string("unknown") : Hex(mcfg, 8));
-  const nlohmann::json& sm = j["smbios"];
+  PrintSmbios(j["smbios"]);
+  line("Access", j["access"].get<std::string>());
+}
+
+void PrintSmbios(const nlohmann::json& sm) {
   if (!sm["found"].get<bool>()) {
     std::printf("SMBIOS: no entry point found\n");
     return;

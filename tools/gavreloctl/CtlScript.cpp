@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/OrvSpec.h"
 #include "script/Interpreter.h"
 #include "tools/gavreloctl/CtlCommand.h"
 
@@ -51,6 +52,9 @@ bool IsExit(const std::string& line) {
 }
 
 int RunScripts(const TScriptOptions& options) {
+  // As in the tool's start-up, TOrvSpec hands the MCFG base of the ACPI
+  // tables to the access service first, so RPCIE and ERPCIE reach the PCI Express window.
+  TOrvSpec::Instance();
   TInterpreter interpreter;
   interpreter.SetStatementBudget(options.MaxStatements);
 
