@@ -37,6 +37,18 @@ std::ostream& operator<<(std::ostream& os, const TPortCycle& cycle) {
 
 void PrintTo(const TPortCycle& cycle, std::ostream* os) { *os << cycle; }
 
+std::ostream& operator<<(std::ostream& os, const TPinChange& change) {
+  os << change.Owner << " " << change.Chip;
+  if (change.Port >= 0) {
+    char port[24];
+    std::snprintf(port, sizeof port, "@0x%llx", static_cast<unsigned long long>(change.Port));
+    os << port;
+  }
+  return os << " " << change.Pin << " " << change.State << " " << change.Level;
+}
+
+void PrintTo(const TPinChange& change, std::ostream* os) { *os << change; }
+
 TAccessTrace::TAccessTrace() : m_Start(std::chrono::steady_clock::now()) {}
 
 TAccessTrace::~TAccessTrace() { CloseLog(); }
@@ -71,6 +83,24 @@ void TAccessTrace::Pin(const nlohmann::json& fields) {
   event.Kind = TTraceKind::Pin;
   event.Detail = fields.dump();
   Record(std::move(event));
+}
+
+std::vector<TPinChange> TAccessTrace::PinChanges() const {
+  std::vector<TPinChange> changes;
+  for (const auto& e : m_Events) {
+    if (e.Kind != TTraceKind::Pin) continue;
+    const nlohmann::json fields = nlohmann::json::parse(e.Detail, nullptr, false);
+    if (!fields.is_object()) continue;
+    TPinChange change;
+    change.Owner = fields.value("owner", "");
+    change.Chip = fields.value("chip", "");
+    change.Port = fields.value("port", std::int64_t{-1});
+    change.Pin = fields.value("pin", "");
+    change.State = fields.value("state", "");
+    change.Level = fields.value("level", 0);
+    changes.push_back(std::move(change));
+  }
+  return changes;
 }
 
 std::vector<TPortCycle> TAccessTrace::PortCycles() const {

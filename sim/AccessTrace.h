@@ -7,6 +7,7 @@
 //       EXPECT_EQ(board.Trace().PortCycles(),
 //                 (std::vector<TPortCycle>{TPortCycle::Out(0x2E, 0x21), TPortCycle::In(0x2F, 0x12)}));
 //   - board.Trace().Events() returns every event (memory, PCI, MSR, device state ...).
+//   - board.Trace().PinChanges() returns the pin events as TPinChange values.
 // Clear() empties the list between the steps of a test.
 //
 // Devices record their own state changes with board.Trace().State(Name(), json) (for
@@ -81,6 +82,20 @@ struct TPortCycle {
 void PrintTo(const TPortCycle& cycle, std::ostream* os);
 std::ostream& operator<<(std::ostream& os, const TPortCycle& cycle);
 
+// The common fields of a pin event as tests write it (Port -1 when the event has none).
+struct TPinChange {
+  std::string Owner;
+  std::string Chip;
+  std::int64_t Port = -1;
+  std::string Pin;
+  std::string State;
+  int Level = 0;
+  friend bool operator==(const TPinChange&, const TPinChange&) = default;
+};
+// gtest prints with this: "sio W83627UHG@0x2e GPIO12 output_low 0".
+void PrintTo(const TPinChange& change, std::ostream* os);
+std::ostream& operator<<(std::ostream& os, const TPinChange& change);
+
 class TAccessTrace {
  public:
   TAccessTrace();
@@ -98,6 +113,8 @@ class TAccessTrace {
 
   const std::vector<TTraceEvent>& Events() const { return m_Events; }
   std::vector<TPortCycle> PortCycles() const;
+  // The pin events only, in order, comparable with == like the port cycles.
+  std::vector<TPinChange> PinChanges() const;
   // Events of one kind only.
   std::vector<TTraceEvent> OfKind(TTraceKind kind) const;
   void Clear() { m_Events.clear(); }

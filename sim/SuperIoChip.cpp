@@ -20,6 +20,38 @@ std::string Hex2(unsigned value) {
 TSuperIoChip::TSuperIoChip(std::string name, std::uint16_t indexPort, TKeyProtocol protocol)
     : m_Name(std::move(name)), m_IndexPort(indexPort), m_Protocol(protocol) {
   m_Unlocked = (protocol == TKeyProtocol::None);
+  if (const TSioGpioLayout* layout = FindSioGpioLayout(m_Name)) {
+    // The layout's devices exist on the chip whether or not the board file lists them.
+    for (const TSioGpioBank& bank : layout->Banks) {
+      AddDevice(bank.Ldn);
+      AddDevice(bank.EnableLdn);
+    }
+    for (const TSioMuxRule& rule : layout->Rules)
+      for (const TSioRegTest& test : rule.AnyOf)
+        if (test.Test != TSioTest::Never && test.Reg >= kFirstDeviceReg) AddDevice(test.Ldn);
+    m_Gpio = std::make_unique<TSuperIoGpio>(*layout, *this);
+  }
+}
+
+TSuperIoChip::~TSuperIoChip() = default;
+
+bool TSuperIoChip::SetExternalLevel(std::string_view pin, int level) {
+  if (!m_Gpio || !m_Gpio->SetExternal(pin, level)) return false;
+  UpdatePins(false);
+  return true;
+}
+
+void TSuperIoChip::UpdatePins(bool record) {
+  if (!m_Gpio) return;
+  const std::vector<const TSuperIoGpio::TPin*> changed = m_Gpio->Update();
+  if (!record || Board == nullptr) return;
+  for (const TSuperIoGpio::TPin* pin : changed)
+    Board->Trace().Pin({{"owner", "sio"},
+                        {"chip", m_Name},
+                        {"port", m_IndexPort},
+                        {"pin", pin->Name},
+                        {"state", TSuperIoGpio::StateName(pin->State)},
+                        {"level", pin->Level}});
 }
 
 const char* TSuperIoChip::ProtocolName(TKeyProtocol protocol) {
@@ -59,6 +91,7 @@ void TSuperIoChip::SetGlobal(std::uint8_t reg, std::uint8_t value, bool readOnly
   if (reg >= kFirstDeviceReg) return;
   m_Global[reg] = value;
   m_GlobalReadOnly[reg] = readOnly;
+  UpdatePins(false);
 }
 
 void TSuperIoChip::AddDevice(std::uint8_t ldn) { m_Devices.try_emplace(ldn); }
@@ -69,6 +102,7 @@ void TSuperIoChip::SetDevice(std::uint8_t ldn, std::uint8_t reg, std::uint8_t va
   TDevice& device = m_Devices[ldn];
   device.Regs[reg - kFirstDeviceReg] = value;
   device.ReadOnly[reg - kFirstDeviceReg] = readOnly;
+  UpdatePins(false);
 }
 
 std::uint8_t TSuperIoChip::Device(std::uint8_t ldn, std::uint8_t reg) const {
@@ -167,7 +201,10 @@ void TSuperIoChip::WriteIndex(std::uint8_t value) {
 std::uint8_t TSuperIoChip::ReadData() const {
   if (!m_Unlocked) return 0xFF;
   if (m_Index < kFirstDeviceReg) return m_Global[m_Index];
-  return Device(m_Global[kRegLdn], m_Index);
+  const std::uint8_t stored = Device(m_Global[kRegLdn], m_Index);
+  return m_Gpio && HasDevice(m_Global[kRegLdn])
+             ? m_Gpio->ReadThrough(m_Global[kRegLdn], m_Index, stored)
+             : stored;
 }
 
 void TSuperIoChip::WriteData(std::uint8_t value) {
@@ -181,6 +218,7 @@ void TSuperIoChip::WriteData(std::uint8_t value) {
     const bool select = (m_Index == kRegLdn) && value != m_Global[kRegLdn];
     m_Global[m_Index] = value;
     if (select) Event({{"ldn", Hex2(value)}, {"present", HasDevice(value)}});
+    UpdatePins(true);
     return;
   }
   const auto it = m_Devices.find(m_Global[kRegLdn]);
@@ -189,4 +227,5 @@ void TSuperIoChip::WriteData(std::uint8_t value) {
   const std::size_t slot = m_Index - kFirstDeviceReg;
   if (device.ReadOnly[slot]) return;
   device.Regs[slot] = value;
+  UpdatePins(true);
 }

@@ -7,14 +7,19 @@
 // index) port; index-port writes then only feed the key detector. Every change of the lock
 // state and of the selected logical device is recorded as an event in the board's trace, and
 // the end-of-run report says whether the chip was left unlocked.
+//
+// A chip whose name has a GPIO layout (sim/SuperIoGpio.h) has pins: their states are
+// recomputed after every data-port write, and each change is a "pin" event in the trace.
 
 #include <array>
 #include <bitset>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "sim/PortDevice.h"
+#include "sim/SuperIoGpio.h"
 
 class TSuperIoChip : public TPortDevice {
  public:
@@ -26,7 +31,10 @@ class TSuperIoChip : public TPortDevice {
     None,     // ITE embedded controllers: always open, no keys
   };
 
+  // Attaches the GPIO layout of the model `name`, if there is one, adding the logical
+  // devices it names.
   TSuperIoChip(std::string name, std::uint16_t indexPort, TKeyProtocol protocol);
+  ~TSuperIoChip() override;
 
   std::vector<std::pair<std::uint16_t, std::uint16_t>> Ports() const override;
   std::uint32_t Read(std::uint16_t port, unsigned width) override;
@@ -52,6 +60,12 @@ class TSuperIoChip : public TPortDevice {
   // Logical devices with their register 0x30 (activation bits), in LDN order.
   std::map<std::uint8_t, std::uint8_t> DeviceActivation() const;
 
+  // The chip's pins, or null when its model has no GPIO layout.
+  TSuperIoGpio* Gpio() { return m_Gpio.get(); }
+  const TSuperIoGpio* Gpio() const { return m_Gpio.get(); }
+  // Set-up: the level the outside drives onto a pin (0 or 1). False for an unknown pin.
+  bool SetExternalLevel(std::string_view pin, int level);
+
   static const char* ProtocolName(TKeyProtocol protocol);
   // The end-of-run check: names ("superio W83627UHG @0x2E") of the board's chips that are
   // still in configuration mode.
@@ -69,6 +83,9 @@ class TSuperIoChip : public TPortDevice {
   void Lock(const char* how);
   void Unlock();
   void Event(const nlohmann::json& state);
+  // Recomputes the pins; `record` writes a pin event per change (configuration writes do,
+  // set-up does not).
+  void UpdatePins(bool record);
 
   std::string m_Name;
   std::uint16_t m_IndexPort;
@@ -79,4 +96,5 @@ class TSuperIoChip : public TPortDevice {
   std::array<std::uint8_t, 0x30> m_Global{};
   std::bitset<0x30> m_GlobalReadOnly;
   std::map<std::uint8_t, TDevice> m_Devices;
+  std::unique_ptr<TSuperIoGpio> m_Gpio;
 };

@@ -66,7 +66,8 @@ void RegisterList(const nlohmann::json& list, const std::string& what, F mark) {
 void ParseChip(TVirtualBoard& board, const nlohmann::json& chip, const std::string& what) {
   if (!chip.is_object()) throw std::runtime_error(what + ": expected an object");
   CheckKeys(chip, what,
-            {"name", "port", "keys", "id", "global", "read_only", "devices", "unlocked", "hwm"});
+            {"name", "port", "keys", "id", "global", "read_only", "devices", "unlocked", "hwm",
+             "inputs"});
   if (!chip.contains("name") || !chip["name"].is_string())
     throw std::runtime_error(what + ".name: expected a text");
   if (!chip.contains("port")) throw std::runtime_error(what + ".port: missing");
@@ -108,6 +109,22 @@ void ParseChip(TVirtualBoard& board, const nlohmann::json& chip, const std::stri
           if (reg < 0x30) throw std::runtime_error(where + ".read_only: registers 0x30..0xFF only");
           sio.SetDevice(ldn, reg, sio.Device(ldn, reg), true);
         });
+    }
+  }
+  if (chip.contains("inputs")) {
+    // {"GPIO12": 0, ...}: the level the outside drives onto each named pin.
+    const nlohmann::json& inputs = chip["inputs"];
+    if (!inputs.is_object()) throw std::runtime_error(what + ".inputs: expected an object of pins");
+    if (sio.Gpio() == nullptr) {
+      std::string known;
+      for (const std::string& model : SioGpioLayoutNames()) known += (known.empty() ? "" : ", ") + model;
+      throw std::runtime_error(what + ".inputs: chip \"" + name + "\" has no GPIO layout (" + known + ")");
+    }
+    for (const auto& [pin, level] : inputs.items()) {
+      const std::string where = what + ".inputs." + pin;
+      const auto value = board::Number(level, where, 1);
+      if (!sio.SetExternalLevel(pin, static_cast<int>(value)))
+        throw std::runtime_error(where + ": the chip has no such pin");
     }
   }
   if (chip.contains("unlocked")) {

@@ -36,7 +36,10 @@ struct TClassMaker {
   const char* Slot;   // the class the slot stands for
   const char* Built;  // the class actually constructed for it
   std::unique_ptr<TAbstractSio> (*Construct)(std::uint16_t port);
+  unsigned Gpio = 0;  // kPinMap, kGroupSwitch: what the constructed class does with pins
 };
+constexpr unsigned kPinMap = 1;
+constexpr unsigned kGroupSwitch = 2;
 
 constexpr TClassMaker kMakers[] = {
     {"TWinbondSio", "TWinbondSio", &Make<TWinbondSio>},
@@ -82,6 +85,17 @@ TSioClass TSioBuilder::ClassForFamily(std::uint16_t family) {
 const char* TSioBuilder::ClassName(TSioClass cls) {
   const std::size_t index = Index(cls);
   return index < static_cast<std::size_t>(TSioClass::Count) ? kMakers[index].Built : "";
+}
+
+bool TSioBuilder::HasPinMap(TSioClass cls) {
+  const std::size_t index = Index(cls);
+  return index < static_cast<std::size_t>(TSioClass::Count) && (kMakers[index].Gpio & kPinMap) != 0;
+}
+
+bool TSioBuilder::HasGroupSwitch(TSioClass cls) {
+  const std::size_t index = Index(cls);
+  return index < static_cast<std::size_t>(TSioClass::Count) &&
+         (kMakers[index].Gpio & kGroupSwitch) != 0;
 }
 
 const char* TSioBuilder::SlotName(TSioClass cls) {

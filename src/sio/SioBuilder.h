@@ -40,6 +40,10 @@ class TSioBuilder {
   static const char* ClassName(TSioClass cls);
   // Name of the class the slot stands for ("TW83627UHG"), whether or not it is built yet.
   static const char* SlotName(TSioClass cls);
+  // Whether the object Build hands out for the slot reads and writes pins (a chip model
+  // with a GPIO register map), and whether its EnableGPIOGroup switches a bank.
+  static bool HasPinMap(TSioClass cls);
+  static bool HasGroupSwitch(TSioClass cls);
   // The object in a slot, or null when it was not requested yet.
   TAbstractSio* Object(TSioClass cls) const { return m_Objects[Index(cls)].get(); }
 

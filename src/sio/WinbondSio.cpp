@@ -116,9 +116,160 @@ void TWinbondSio::DisableWatchdog() {
 void TWinbondSio::BuildFanMap() {
   // Name -> {bank, count, 0, div1 reg/mask/shift, 0, div2 reg/mask/shift}. The second field
   // supplies bit 2 of the divisor exponent.
-  Fans[L"CPUFANIN"] = {0x00, 0x29, 0, 0x47, 0xC0, 6, 0, 0x5D, 0x40, 4};
-  Fans[L"SYSFANIN"] = {0x00, 0x28, 0, 0x47, 0x30, 4, 0, 0x5D, 0x20, 3};
-  Fans[L"AUXFANIN"] = {0x00, 0x2A, 0, 0x4B, 0xC0, 6, 0, 0x5D, 0x80, 5};
-  Fans[L"AUXFANIN1"] = {0x05, 0x53, 0, 0x59, 0x0C, 2, 0, 0x59, 0x80, 5};
-  Fans[L"CPUFANIN1"] = {0x00, 0x3F, 0, 0x59, 0x03, 0, 0, 0x4C, 0x08, 1};
+  Fans[L"CPUFANIN"] = kCpuFanIn;
+  Fans[L"SYSFANIN"] = kSysFanIn;
+  Fans[L"AUXFANIN"] = kAuxFanIn;
+  Fans[L"AUXFANIN1"] = kAuxFanIn1;
+  Fans[L"CPUFANIN1"] = kCpuFanIn1;
 }
+
+// ---------------------------------------------------------------------------------------------
+// GPIO: the pin write step and the walkers of the model classes' bank tables.
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+constexpr std::uint8_t kRegActivation = 0x30;
+constexpr std::uint8_t kFirstDeviceRegister = 0x30;
+}  // namespace
+
+void TWinbondSio::WriteGPIOBits(std::uint8_t ioReg, std::uint8_t dataReg, std::uint8_t Mode,
+                                std::uint8_t mask, std::uint8_t invReg) {
+  const auto notMask = static_cast<std::uint8_t>(~mask);
+  // The pin is never left inverted, whatever Mode asks for.
+  WriteConfigRegister(invReg, static_cast<std::uint8_t>(ReadConfigRegister(invReg) & notMask));
+  switch (Mode) {
+    case GPIO_INPUT_LOW:
+    case GPIO_INPUT_HIGH:
+    case GPIO_INPUT:
+      WriteConfigRegister(ioReg, static_cast<std::uint8_t>(ReadConfigRegister(ioReg) | mask));
+      break;
+    case GPIO_OUTPUT_LOW:
+    case GPIO_OUTPUT_HIGH:
+      // Direction first, then the level: the pin drives only the level it is meant to.
+      WriteConfigRegister(ioReg, static_cast<std::uint8_t>(ReadConfigRegister(ioReg) & notMask));
+      if (Mode == GPIO_OUTPUT_LOW)
+        WriteConfigRegister(dataReg, static_cast<std::uint8_t>(ReadConfigRegister(dataReg) & notMask));
+      else
+        WriteConfigRegister(dataReg, static_cast<std::uint8_t>(ReadConfigRegister(dataReg) | mask));
+      break;
+    default:
+      break;
+  }
+}
+
+void TWinbondSio::RunGPIOSteps(std::span<const gpio_table::TStep> steps, std::uint8_t mask) {
+  using gpio_table::TStep;
+  for (const TStep& step : steps) {
+    switch (step.Op) {
+      case TStep::None:
+        break;
+      case TStep::Ldn:
+        SelectLogicalDevice(step.Reg);
+        break;
+      case TStep::Read:
+        ReadConfigRegister(step.Reg);
+        break;
+      case TStep::Modify:
+        WriteConfigRegister(step.Reg, static_cast<std::uint8_t>(
+                                          (ReadConfigRegister(step.Reg) | step.Or) & step.And));
+        break;
+      case TStep::ClearPinBit:
+        WriteConfigRegister(step.Reg, static_cast<std::uint8_t>(ReadConfigRegister(step.Reg) &
+                                                                static_cast<std::uint8_t>(~mask)));
+        break;
+    }
+  }
+}
+
+void TWinbondSio::WriteGPIOBank(std::span<const gpio_table::TWriteBank> banks, std::uint8_t Pin,
+                                std::uint8_t Mode) {
+  const std::uint8_t bank = Pin / 8;
+  const auto mask = static_cast<std::uint8_t>(1u << (Pin % 8));
+  for (const gpio_table::TWriteBank& row : banks) {
+    if (row.Bank != bank) continue;
+    RunGPIOSteps(row.Steps, mask);
+    WriteGPIOBits(row.IoSelect, row.Data, Mode, mask, row.Inversion);
+    return;
+  }
+}
+
+void TWinbondSio::ReadGPIOBanks(std::span<const gpio_table::TReadBank> banks) {
+  using gpio_table::TSelect;
+  using gpio_table::TStep;
+  gpio_table::TReads reads(*this);
+  for (const gpio_table::TReadBank& bank : banks) {
+    for (const TStep& step : bank.Before) {
+      if (step.Op == TStep::Ldn) reads.Select(step.Reg);
+      if (step.Op == TStep::Read) reads.Read(step.Reg);
+    }
+    const std::uint8_t active = reads.Read(kRegActivation);
+    const std::uint8_t io = reads.Read(bank.IoSelect);
+    const std::uint8_t data = reads.Read(bank.Data);
+    const std::uint8_t inversion = reads.Read(bank.Inversion);
+    std::uint8_t select = 0xFF;
+    switch (bank.Select.Form) {
+      case TSelect::All:
+        break;
+      case TSelect::NotRegisters: {
+        std::uint8_t taken = reads.Read(bank.Select.Reg1);
+        if (bank.Select.Reg2 != 0) taken = static_cast<std::uint8_t>(taken | reads.Read(bank.Select.Reg2));
+        select = static_cast<std::uint8_t>(~taken);
+        break;
+      }
+      case TSelect::Register:
+        select = reads.Read(bank.Select.Reg1);
+        break;
+      case TSelect::Computed:
+        select = bank.Select.Compute != nullptr ? bank.Select.Compute(reads) : 0xFF;
+        break;
+    }
+    const bool notGpio = reads.Holds(bank.NotGpio);
+    std::uint8_t* states = GPIO + bank.Bank * 8;
+    const std::uint32_t count = bank.Pins;
+    DecodeGPIOBank(notGpio ? 1 : 0, (active >> bank.EnableBit) & 1u, io, data, inversion, select,
+                   states, count);
+    for (const gpio_table::TPinRule& rule : bank.After) {
+      bool holds = false;
+      for (const gpio_table::TTest& test : rule.AnyOf) holds = reads.Holds(test) || holds;
+      if (!holds) continue;
+      for (unsigned bit = 0; bit < count && bit < 8; ++bit)
+        if ((rule.Pins >> bit) & 1u) states[bit] = GPIO_NOT_GPIO;
+    }
+  }
+}
+
+namespace gpio_table {
+
+std::uint32_t TReads::Key(std::uint8_t ldn, std::uint8_t reg) {
+  // Global registers are the same whatever device is selected.
+  return reg < kFirstDeviceRegister ? reg : (0x100u + ldn) << 8 | reg;
+}
+
+void TReads::Select(std::uint8_t ldn) {
+  m_Sio.SelectLogicalDevice(ldn);
+  m_Selected = true;
+  m_Ldn = ldn;
+}
+
+std::uint8_t TReads::Read(std::uint8_t reg) {
+  const std::uint32_t key = Key(m_Ldn, reg);
+  const auto it = m_Values.find(key);
+  if (it != m_Values.end()) return it->second;
+  const std::uint8_t value = m_Sio.ReadConfigRegister(reg);
+  m_Values[key] = value;
+  return value;
+}
+
+std::uint8_t TReads::Value(std::uint8_t ldn, std::uint8_t reg) {
+  const auto it = m_Values.find(Key(ldn, reg));
+  if (it != m_Values.end()) return it->second;
+  if (reg < kFirstDeviceRegister || (m_Selected && ldn == m_Ldn)) return Read(reg);
+  return 0;
+}
+
+bool TReads::Holds(const TTest& test) {
+  if (!test.Used) return false;
+  return (Value(test.Ldn, test.Reg) & test.Mask) == test.Value;
+}
+
+}  // namespace gpio_table

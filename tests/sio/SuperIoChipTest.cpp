@@ -30,7 +30,8 @@ const nlohmann::json kDevices = {{"0x07", {{"registers", {{"0x30", "0x01"}, {"0x
                                            {"read_only", {"0xE0"}}}}};
 
 TEST_F(SuperIoChipTest, WinbondKeysAndLockedBehaviour) {
-  LoadChip({{"name", "W83627UHG"}, {"port", "0x2E"}, {"keys", "winbond"}, {"id", "A2 30"},
+  // A model without a GPIO layout: its devices are exactly those the board file lists.
+  LoadChip({{"name", "W83697HF"}, {"port", "0x2E"}, {"keys", "winbond"}, {"id", "A2 30"},
             {"devices", kDevices}});
   // Locked: both ports read 0xFF, data writes are ignored; a broken key restarts.
   Out(0x2E, 0x20);
@@ -60,7 +61,7 @@ TEST_F(SuperIoChipTest, WinbondKeysAndLockedBehaviour) {
   Out(0x2F, 0x01);
   EXPECT_EQ(In(0x2F), 0xFF);
   EXPECT_EQ(TSuperIoChip::LeftUnlocked(Board()),
-            (std::vector<std::string>{"superio W83627UHG @0x2E"}));
+            (std::vector<std::string>{"superio W83697HF @0x2E"}));
   Out(0x2E, 0xAA);
   EXPECT_FALSE(Chip(0x2E).Unlocked());
   Out(0x2E, 0x07);

@@ -10,6 +10,7 @@
 #include "sim/HardwareMonitor.h"
 #include "sio/SioBuilder.h"
 #include "sio/WinbondSio.h"
+#include "ConfigAccess.h"
 #include "SioTestBoard.h"
 
 namespace {
@@ -157,6 +158,49 @@ TEST_F(WinbondSioTest, FanMapAndGpioSlots) {
   gpio.ReadGPIO();
   gpio.EnableGPIOGroup(10);
   EXPECT_TRUE(Cycles().empty());
+}
+
+TEST_F(WinbondSioTest, WriteGPIOBitsClearsTheInversionThenWritesDirectionBeforeLevel) {
+  // The pin step on the device the caller selected, for bit 4: LDN 9 registers F0 to F2,
+  // which no bank of the board's chip uses, so they hold what is written. Each change is one
+  // read-modify-write; inversion first, direction before level.
+  const std::uint8_t io = 0xF0, data = 0xF1, inv = 0xF2, mask = 0x10;
+  struct TCase {
+    std::uint8_t Mode;
+    TAccesses After;  // the accesses after the inversion's read-modify-write
+  };
+  const std::vector<TCase> cases = {
+      {GPIO_INPUT_LOW, {R(io, 0x0F), W(io, 0x1F)}},
+      {GPIO_INPUT_HIGH, {R(io, 0x0F), W(io, 0x1F)}},
+      {GPIO_INPUT, {R(io, 0x0F), W(io, 0x1F)}},
+      {GPIO_OUTPUT_LOW, {R(io, 0x0F), W(io, 0x0F), R(data, 0xB5), W(data, 0xA5)}},
+      {GPIO_OUTPUT_HIGH, {R(io, 0x0F), W(io, 0x0F), R(data, 0xB5), W(data, 0xB5)}},
+      {GPIO_NOT_GPIO, {}},
+      {GPIO_NOT_GPIO_LOW, {}},
+      {GPIO_DISABLED, {}},
+      {0x00, {}},
+      {0x83, {}},
+  };
+  TSuperIoChip& chip = Chip(0x2E);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "Mode 0x" << std::hex << int(c.Mode));
+    chip.SetDevice(0x09, io, 0x0F);
+    chip.SetDevice(0x09, data, 0xB5);
+    chip.SetDevice(0x09, inv, 0xFF);
+    Sio().SelectLogicalDevice(0x09);
+    const TChipRegisters before = ChipRegisters(chip);
+    ClearTrace();
+    Sio().WriteGPIOBits(io, data, c.Mode, mask, inv);
+    TAccesses expected = {R(inv, 0xFF), W(inv, 0xEF)};
+    expected.insert(expected.end(), c.After.begin(), c.After.end());
+    EXPECT_EQ(ConfigAccesses(Cycles()), expected);
+    // Nothing but the pin's bits changed.
+    std::map<std::uint32_t, std::pair<int, int>> changed = {{DeviceKey(0x09, inv), {0xFF, 0xEF}}};
+    if (c.Mode >= GPIO_INPUT_LOW && c.Mode <= GPIO_INPUT) changed[DeviceKey(0x09, io)] = {0x0F, 0x1F};
+    if (c.Mode == GPIO_OUTPUT_LOW) changed[DeviceKey(0x09, data)] = {0xB5, 0xA5};
+    EXPECT_EQ(ChangedRegisters(before, ChipRegisters(chip)), changed);
+    ExpectAllChipsLocked();
+  }
 }
 
 }  // namespace

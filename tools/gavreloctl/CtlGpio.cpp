@@ -1,18 +1,31 @@
-// gavreloctl gpio: the pin model without hardware.
+// gavreloctl gpio: the pin model, without hardware and on a pin owner.
 //   gpio parse SETTINGS... [--naming bank|decimal] [--offset N]
 // prints, for each setting of each argument, the pin index, mode and state name that the
 // pin model derives, or why the setting was rejected. Exits 1 when any setting was rejected.
+//
+//   gpio [--owner sio] list [--json]       ListGPIOState of the owner
+//   gpio [--owner sio] set SETTINGS...     ApplyGPIOSetting of each argument, in order
+//   gpio [--owner sio] check SETTINGS...   CheckGPIOSetting; exit 1 on a mismatch
+//   gpio [--owner sio] enable PIN          EnableGPIOGroup of the pin's group
+// The owner "sio" is the object TSioBuilder::Build(0x2E) returns. An owner that cannot do
+// the job (no chip with a pin map, no group switch) is refused with exit code 2 before any
+// pin is touched. Owners are rows of kOwners below: adding one is a row and its open function.
 
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "gpio/GpioBase.h"
 #include "host/Console.h"
 #include "host/IntConversion.h"
+#include "sio/SioBuilder.h"
 #include "tools/gavreloctl/CtlCommand.h"
+#include "tools/gavreloctl/CtlSioReport.h"
 
 namespace {
 
@@ -45,9 +58,238 @@ std::string RejectReason(const TGpioBase& owner, const std::wstring& token) {
   return "rejected";
 }
 
+// ---------------------------------------------------------------------------------------------
+// Pin owners.
+// ---------------------------------------------------------------------------------------------
+
+// One pin owner opened for a command.
+struct TGpioOwner {
+  TGpioBase* Pins = nullptr;             // null: the owner cannot be used (Refusal says why)
+  std::unique_ptr<TGpioBase> Held;       // owners the command creates itself
+  std::string Name;                      // for messages and reports
+  bool GroupSwitch = false;              // EnableGPIOGroup switches a bank
+  std::string Refusal;
+};
+
+std::string Hex(unsigned value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+  return text;
+}
+
+// The Super I/O chip behind configuration port 0x2E, as the pin test reaches it.
+TGpioOwner OpenSuperIo() {
+  constexpr std::uint8_t kPort = 0x2E;
+  TGpioOwner owner;
+  TSioBuilder& builder = TSioBuilder::Instance();  // the detection pass runs here
+  const std::uint16_t family = builder.Detector->GetFamily(kPort);
+  const TSioClass cls = TSioBuilder::ClassForFamily(family);
+  if (!TSioBuilder::HasPinMap(cls)) {
+    owner.Refusal = family == SIO_NONE
+                        ? "no Super I/O chip was detected at port 0x2E"
+                        : std::string("the chip at port 0x2E (family ") + Hex(family, 3) +
+                              ", class " + TSioBuilder::SlotName(cls) + ") is served by " +
+                              TSioBuilder::ClassName(cls) + ", which has no pin map";
+    return owner;
+  }
+  TAbstractSio* sio = builder.Build(kPort);
+  owner.Pins = sio;
+  owner.Name = host::WideToUtf8(sio->ChipEntry().FullName) + " at 0x2E (" +
+               TSioBuilder::ClassName(cls) + ")";
+  owner.GroupSwitch = TSioBuilder::HasGroupSwitch(cls);
+  return owner;
+}
+
+struct TGpioOwnerKind {
+  const char* Name;
+  TGpioOwner (*Open)();
+};
+
+constexpr TGpioOwnerKind kOwners[] = {
+    {"sio", &OpenSuperIo},
+};
+
+TGpioOwner OpenOwner(const std::string& name) {
+  for (const TGpioOwnerKind& kind : kOwners)
+    if (name == kind.Name) return kind.Open();
+  TGpioOwner none;
+  none.Refusal = "unknown owner \"" + name + "\"";
+  return none;
+}
+
+// Opens the owner for a command, or says why it cannot be used (exit code 2).
+TGpioBase* OwnerOrRefuse(TGpioOwner& owner, const std::string& command, TCtlContext& context) {
+  if (owner.Pins != nullptr) return owner.Pins;
+  std::fprintf(stderr, "gpio %s: %s; nothing was read or written\n", command.c_str(),
+               owner.Refusal.c_str());
+  context.ExitCode = kCtlUsage;
+  return nullptr;
+}
+
+// The settings of one argument, as the pin model splits them.
+std::vector<std::wstring> Tokens(const std::string& argument) {
+  std::vector<std::wstring> tokens;
+  std::wstring list = TGpioBase::NormalizeGPIOSettings(host::Utf8ToWide(argument));
+  while (!list.empty()) {
+    std::wstring token;
+    TGpioBase::NextGPIOToken(list, token);
+    tokens.push_back(token);
+  }
+  return tokens;
+}
+
+struct TPinOptions {
+  std::string Owner = "sio";
+  std::vector<std::string> Settings;
+  std::string Pin;
+  bool Json = false;
+};
+
+void RunList(const TPinOptions& options, TCtlContext& context) {
+  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioBase* pins = OwnerOrRefuse(owner, "list", context);
+  if (pins == nullptr) return;
+  std::vector<std::wstring> lines;
+  pins->ListGPIOState(lines);
+  // Entries the owner never decodes (bank 0 of a Super I/O chip, for one) hold no state: they
+  // are left out rather than shown as pins.
+  nlohmann::json report = {{"owner", options.Owner}, {"chip", owner.Name}};
+  report["pins"] = nlohmann::json::array();
+  report["undecoded"] = nlohmann::json::array();
+  const std::wstring undecoded = TGpioBase::GPIOStateName(0);
+  for (const std::wstring& line : lines) {
+    const std::size_t equals = line.find(L" = ");
+    if (equals == std::wstring::npos) continue;
+    const std::string pin = host::WideToUtf8(line.substr(0, equals));
+    const std::wstring state = line.substr(equals + 3);
+    if (state == undecoded)
+      report["undecoded"].push_back(pin);
+    else
+      report["pins"].push_back({{"pin", pin}, {"state", host::WideToUtf8(state)}});
+  }
+  if (options.Json) {
+    std::printf("%s\n", report.dump(2).c_str());
+  } else {
+    std::printf("%s\n", owner.Name.c_str());
+    std::string bank;
+    for (const auto& entry : report["pins"]) {
+      const std::string pin = entry["pin"];
+      // A blank line between banks (all but the last digit of the name).
+      if (!bank.empty() && pin.substr(0, pin.size() - 1) != bank) std::printf("\n");
+      bank = pin.substr(0, pin.size() - 1);
+      std::printf("%s = %s\n", pin.c_str(), entry["state"].get<std::string>().c_str());
+    }
+    if (!report["undecoded"].empty())
+      std::printf("(%zu entries the chip does not decode are not shown)\n",
+                  report["undecoded"].size());
+  }
+  CtlWarnChipsLeftUnlocked();
+  if (report["pins"].empty()) context.ExitCode = kCtlFailed;
+}
+
+void RunSet(const TPinOptions& options, TCtlContext& context) {
+  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioBase* pins = OwnerOrRefuse(owner, "set", context);
+  if (pins == nullptr) return;
+  for (const std::string& argument : options.Settings) {
+    if (!pins->ApplyGPIOSetting(host::Utf8ToWide(argument))) {
+      std::fprintf(stderr,
+                   "gpio set: \"%s\" was rejected; the settings before it were applied\n",
+                   argument.c_str());
+      context.ExitCode = kCtlFailed;
+      break;
+    }
+    for (const std::wstring& token : Tokens(argument))
+      std::printf("%s: written\n", host::WideToUtf8(token).c_str());
+  }
+  CtlWarnChipsLeftUnlocked();
+}
+
+void RunCheck(const TPinOptions& options, TCtlContext& context) {
+  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioBase* pins = OwnerOrRefuse(owner, "check", context);
+  if (pins == nullptr) return;
+  bool allMatch = true;
+  for (const std::string& argument : options.Settings) {
+    const bool match = pins->CheckGPIOSetting(host::Utf8ToWide(argument));
+    allMatch = allMatch && match;
+    // The states the check just read, setting by setting.
+    for (const std::wstring& token : Tokens(argument)) {
+      std::uint8_t pin = 0;
+      std::uint8_t mode = 0;
+      const std::string shown = host::WideToUtf8(token);
+      if (!pins->InterpretGPIOString(token, pin, mode)) {
+        std::printf("%s: rejected\n", shown.c_str());
+        break;
+      }
+      if (token.find(L"::") != std::wstring::npos) continue;
+      const std::uint8_t state = pins->GPIO[pin];
+      const bool ok = static_cast<std::uint8_t>(state & mode) == state;
+      std::printf("%s: %s (%s)\n", shown.c_str(),
+                  host::WideToUtf8(TGpioBase::GPIOStateName(state)).c_str(),
+                  ok ? "match" : "mismatch");
+    }
+  }
+  CtlWarnChipsLeftUnlocked();
+  context.ExitCode = allMatch ? kCtlSuccess : kCtlFailed;
+}
+
+void RunEnable(const TPinOptions& options, TCtlContext& context) {
+  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioBase* pins = OwnerOrRefuse(owner, "enable", context);
+  if (pins == nullptr) return;
+  std::wstring token = TGpioBase::NormalizeGPIOSettings(host::Utf8ToWide(options.Pin));
+  if (token.find(L'=') == std::wstring::npos) token += L"=";
+  std::uint8_t pin = 0;
+  std::uint8_t mode = 0;
+  if (token.find(L' ') != std::wstring::npos || token.find(L"::") != std::wstring::npos ||
+      !pins->InterpretGPIOString(token, pin, mode)) {
+    std::fprintf(stderr, "gpio enable: \"%s\" names no pin (write it as GPIO12)\n",
+                 options.Pin.c_str());
+    context.ExitCode = kCtlUsage;
+    return;
+  }
+  if (!owner.GroupSwitch) {
+    std::fprintf(stderr, "gpio enable: %s has no group switch; nothing was written\n",
+                 owner.Name.c_str());
+    context.ExitCode = kCtlUsage;
+    return;
+  }
+  pins->EnableGPIOGroup(pin);
+  std::printf("group %u (pins %u to %u) switched to GPIO\n", pin / 8u, pin / 8u * 8u,
+              pin / 8u * 8u + 7u);
+  CtlWarnChipsLeftUnlocked();
+}
+
+void AddPinCommands(CLI::App* gpio, TCtlContext& context) {
+  auto options = std::make_shared<TPinOptions>();
+  std::vector<std::string> names;
+  for (const TGpioOwnerKind& kind : kOwners) names.emplace_back(kind.Name);
+  gpio->add_option("--owner", options->Owner, "Pin owner for list/set/check/enable (default sio)")
+      ->check(CLI::IsMember(names));
+
+  CLI::App* list = gpio->add_subcommand("list", "List the owner's pins and their states");
+  list->add_flag("--json", options->Json, "Print the result as JSON");
+  list->callback([options, &context] { RunList(*options, context); });
+
+  CLI::App* set = gpio->add_subcommand("set", "Apply setting lists (GPIO12=Low ...) in order");
+  set->add_option("SETTINGS", options->Settings, "Setting lists such as GPIO12=Low")->required();
+  set->callback([options, &context] { RunSet(*options, context); });
+
+  CLI::App* check = gpio->add_subcommand(
+      "check", "Read the pins and check them against setting lists (exit 1 on a mismatch)");
+  check->add_option("SETTINGS", options->Settings, "Setting lists such as GPIO12=Low")->required();
+  check->callback([options, &context] { RunCheck(*options, context); });
+
+  CLI::App* enable = gpio->add_subcommand("enable", "Switch the group of PIN to GPIO use");
+  enable->add_option("PIN", options->Pin, "A pin of the group, such as GPIO12")->required();
+  enable->callback([options, &context] { RunEnable(*options, context); });
+}
+
 void AddGpioCommands(CLI::App& app, TCtlContext& context) {
   CLI::App* gpio = app.add_subcommand("gpio", "The GPIO pin model and its setting strings");
   gpio->require_subcommand(1);
+  AddPinCommands(gpio, context);
   CLI::App* parse = gpio->add_subcommand(
       "parse", "Show the pin index, mode and state name each setting gives, or why it fails");
 
