@@ -32,6 +32,10 @@ TDebugConsole::TDebugConsole(bool enable) : m_Enabled(enable ? 1 : 0) {
 
 TDebugConsole::~TDebugConsole() { Close(); }
 
+void TDebugConsole::UseStandardError() {
+  if (m_Enabled == 1) m_Handle = host::StdErrHandle();
+}
+
 void TDebugConsole::Close() {
   if (m_Handle == host::kInvalidConsoleHandle) return;
   host::FreeConsole(m_Handle);

@@ -32,6 +32,9 @@ class TDebugConsole {
   std::uint16_t SetColor(std::uint16_t attr);
   // Releases the console.
   void Close();
+  // Writes the following lines to standard error instead of standard output, for a caller
+  // whose standard output carries a document (gavreloctl --json) that the log would spoil.
+  void UseStandardError();
 
   bool Enabled() const { return m_Enabled == 1; }
 

@@ -39,6 +39,8 @@ void AllocConsole() {}
 
 ConsoleHandle StdOutHandle() { return STDOUT_FILENO; }
 
+ConsoleHandle StdErrHandle() { return STDERR_FILENO; }
+
 void WriteConsoleA(ConsoleHandle handle, std::string_view text) {
   int fd = Fd(handle);
   if (fd < 0) return;

@@ -21,6 +21,8 @@ inline constexpr ConsoleHandle kInvalidConsoleHandle = -1;
 void AllocConsole();
 // The standard output handle, or kInvalidConsoleHandle.
 ConsoleHandle StdOutHandle();
+// The standard error handle, or kInvalidConsoleHandle.
+ConsoleHandle StdErrHandle();
 // Writes the bytes as they are.
 void WriteConsoleA(ConsoleHandle handle, std::string_view text);
 // Writes UTF-16/UTF-32 text (wchar_t) converted to UTF-8.

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
 #include "tests/support/Subprocess.h"
 #include "tests/support/TempDir.h"
 
@@ -77,6 +83,82 @@ TEST(Gavreloctl, BoardOptionIsTheSameAsTheEnvironmentVariableBeforeOrAfterTheCom
   TProcessResult r = Ctl({"--debug", "gpio", "parse", "GPIO12=LOW"});
   EXPECT_EQ(r.ExitCode, 0);
   EXPECT_EQ(r.Stdout, "GPIO12=LOW: pin 10, mode 0x81, Output Low\n");
+}
+
+// Every command that needs the hardware, as gavreloctl arguments after the global options.
+const std::vector<std::vector<std::string>> kHardwareCommands = {
+    {"info"},       {"info", "--json"}, {"detect"},          {"sio", "read", "0x20"},
+    {"sio", "write", "0x07", "0x0B"},   {"mem", "dump", "0xE0000"}, {"pci", "list"},
+    {"script", "Local0= 5"}};
+
+TEST(Gavreloctl, ABoardFileThatDoesNotLoadIsNamedAndEveryHardwareCommandExits1) {
+  TTempDir dir;
+  const std::string badField = dir.Write("bad-field.json", R"({"ports": [{"first": "0xZZ", "values": "00"}]})");
+  const std::string badJson = dir.Write("bad-json.json", "{\"ports\": [");
+  const std::string missing = dir.File("missing.json");
+  const std::vector<std::pair<std::string, std::string>> boards = {
+      {missing, "missing.json: cannot be opened"},
+      {badJson, "bad-json.json: not valid JSON"},
+      {badField, "bad-field.json: ports[0].first: not a number: \"0xZZ\""}};
+  for (const auto& [board, reason] : boards) {
+    for (const std::vector<std::string>& command : kHardwareCommands) {
+      SCOPED_TRACE(board + " " + command[0]);
+      std::vector<std::string> args = {"--board", board};
+      args.insert(args.end(), command.begin(), command.end());
+      const TProcessResult r = RunProcess(std::string(GAVRELO_BIN_DIR) + "/gavreloctl", args, {},
+                                          dir.File("out"));
+      EXPECT_EQ(r.ExitCode, 1);
+      EXPECT_EQ(r.Stdout, "");  // no report of an absent machine
+      EXPECT_NE(r.Stderr.find("gavreloctl: no hardware access: board file "), std::string::npos)
+          << r.Stderr;
+      EXPECT_NE(r.Stderr.find(reason), std::string::npos) << r.Stderr;
+      EXPECT_EQ(r.Stderr.find("re-install"), std::string::npos) << r.Stderr;
+    }
+  }
+  // (gavrelo itself keeps its way, the loader's text once and exit 0: ToolProcess tests.)
+}
+
+TEST(Gavreloctl, WithoutHardwareAccessEveryHardwareCommandSaysWhyAndExits1) {
+  TTempDir dir;
+  const std::string ctl = std::string(GAVRELO_BIN_DIR) + "/gavreloctl";
+  // No board: the machine this test runs on, through the Linux back end.
+  const std::map<std::string, std::string> host = {{"GAVRELO_BOARD", ""}};
+  if (RunProcess(ctl, {"pci", "list"}, host, dir.File("probe")).ExitCode == 0)
+    GTEST_SKIP() << "this process has hardware access here";
+  for (const std::vector<std::string>& command : kHardwareCommands) {
+    SCOPED_TRACE(command[0]);
+    const TProcessResult r = RunProcess(ctl, command, host, dir.File("out"));
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Stdout, "");
+    // The interfaces the back end tried, each with the system's reason.
+    EXPECT_EQ(r.Stderr.rfind("gavreloctl: no hardware access: ", 0), 0u) << r.Stderr;
+    EXPECT_NE(r.Stderr.find("/dev/mem: "), std::string::npos) << r.Stderr;
+    EXPECT_EQ(r.Stderr.find("re-install"), std::string::npos) << r.Stderr;
+  }
+  // Commands without hardware still work.
+  EXPECT_EQ(RunProcess(ctl, {"gpio", "parse", "GPIO12=LOW"}, host, dir.File("out")).ExitCode, 0);
+}
+
+TEST(Gavreloctl, DebugTraceGoesToStandardErrorWhenTheOutputIsJson) {
+  static TTempDir dir;
+  const std::string ctl = std::string(GAVRELO_BIN_DIR) + "/gavreloctl";
+  const std::string board = std::string(GAVRELO_SOURCE_DIR) + "/boards/demo.json";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+      {{"--debug", "info", "--json"}, "Model Name ... [GavreloDemo]\n"},
+      {{"info", "--json", "--debug"}, "Model Name ... [GavreloDemo]\n"},
+      {{"--debug", "detect", "--json"}, "superio ... [0]\n"}};
+  for (auto [args, traceLine] : runs) {
+    SCOPED_TRACE(args[1]);
+    args.insert(args.begin(), {"--board", board});
+    const TProcessResult r = RunProcess(ctl, args, {}, dir.File("json"));
+    EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
+    EXPECT_FALSE(nlohmann::json::parse(r.Stdout, nullptr, false).is_discarded()) << r.Stdout;
+    EXPECT_NE(r.Stderr.find(traceLine), std::string::npos) << r.Stderr;
+  }
+  // Without --json the trace stays on standard output, in order with the report.
+  const TProcessResult text = RunProcess(ctl, {"--board", board, "--debug", "detect"}, {}, dir.File("text"));
+  EXPECT_EQ(text.Stdout.rfind("superio ... [0]\n", 0), 0u) << text.Stdout;
+  EXPECT_EQ(text.Stderr, "");
 }
 
 }  // namespace

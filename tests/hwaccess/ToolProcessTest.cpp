@@ -109,6 +109,18 @@ TEST(ToolProcess, MemDumpWritesTheTraceAsJsonLines) {
   const TRun gap = RunTool("", kBin + "/gavreloctl --board " + dir.File("board.json") + " mem dump 0xF0010 0x20");
   EXPECT_EQ(gap.Exit, 1);
   EXPECT_EQ(Count(gap.Out, "unreadable"), 1u) << gap.Out;
+
+  // At the top of the 64-bit range: a range past it wraps and is refused as such; one that
+  // ends on the last byte is dumped (nothing is there: unreadable).
+  const std::string dump = kBin + "/gavreloctl --board " + dir.File("board.json") + " mem dump ";
+  const TRun wraps = RunTool("", dump + "0xFFFFFFFFFFFFFFF0 0x11");
+  EXPECT_EQ(wraps.Exit, 2);
+  EXPECT_EQ(wraps.Out, "");
+  EXPECT_NE(wraps.Err.find("wraps past the top of the 64-bit address space"), std::string::npos)
+      << wraps.Err;
+  const TRun top = RunTool("", dump + "0xFFFFFFFFFFFFFFF0 0x10");
+  EXPECT_EQ(top.Exit, 1) << top.Err;
+  EXPECT_EQ(top.Out, "fffffffffffffff0  unreadable\n");
 }
 
 TEST(ToolProcess, WithoutHardwareAccessTheLoaderSaysSoOnceAndTheRunEndsNormally) {

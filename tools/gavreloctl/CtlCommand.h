@@ -7,6 +7,7 @@
 // Exit codes: 0 success, 1 the operation failed, 2 usage error.
 
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -19,6 +20,19 @@ struct TCtlContext {
   // Set by a subcommand's callback; Main.cpp returns it.
   int ExitCode = kCtlSuccess;
 };
+
+// A command that could not do its job: Main.cpp prints "gavreloctl: " and the reason on
+// standard error and exits with kCtlFailed.
+struct TCtlFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Commands that touch the hardware call this before anything else does. It opens the access
+// (the board file, or the Linux back end, and the access driver on it) and throws
+// TCtlFailure with the reason when there is none — the board file's error naming the file
+// and the field, the interfaces the back end could not open — so no command presents the
+// all-ones values of an absent machine as data.
+void CtlRequireHardwareAccess();
 
 using TCtlRegisterFunction = void (*)(CLI::App& app, TCtlContext& context);
 

@@ -61,6 +61,7 @@ void PrintBuild(const nlohmann::json& build) {
 }
 
 int RunDetect(bool asJson) {
+  CtlRequireHardwareAccess();
   TSioBuilder& builder = TSioBuilder::Instance();  // the Detector's pass runs here
   const TSioBase& detector = *builder.Detector;
 

@@ -164,6 +164,7 @@ void RegisterInfo(CLI::App& app, TCtlContext& context) {
   static bool asJson = false;
   info->add_flag("--json", asJson, std::string("Print one JSON object"));
   info->callback([&context]() {
+    CtlRequireHardwareAccess();
     nlohmann::json j = Collect();
     if (asJson)
       std::cout << j.dump(2) << "\n";

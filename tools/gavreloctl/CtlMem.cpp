@@ -3,6 +3,7 @@
 // and is limited to 16 MiB. Memory is read in byte units, 4096 bytes per request; lines that
 // cannot be read print "unreadable" and make the command exit 1.
 
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -56,17 +57,20 @@ void AddMemCommands(CLI::App& app, TCtlContext& context) {
     std::uint64_t address = 0;
     std::uint64_t size = 0;
     if (!ParseNumber(options->Address, address) || !ParseNumber(options->Size, size) ||
-        size > kMaxDump || address + size < address) {
+        size > kMaxDump) {
       std::cerr << "gavreloctl: mem dump: ADDRESS and SIZE must be numbers, SIZE at most 16 MiB\n";
       context.ExitCode = kCtlUsage;
       return;
     }
-    TReadWrite& rw = TReadWrite::Instance();
-    if (!rw.HasDriver()) {
-      std::cerr << "gavreloctl: no access driver\n";
-      context.ExitCode = kCtlFailed;
+    // The last byte is address + size - 1; a range may end at the very top, not beyond it.
+    if (size != 0 && address > UINT64_MAX - (size - 1)) {
+      std::cerr << "gavreloctl: mem dump: the range wraps past the top of the 64-bit address "
+                   "space (ADDRESS + SIZE - 1 is above 0xFFFFFFFFFFFFFFFF)\n";
+      context.ExitCode = kCtlUsage;
       return;
     }
+    CtlRequireHardwareAccess();
+    TReadWrite& rw = TReadWrite::Instance();
     std::vector<std::uint8_t> chunk(4096);
     for (std::uint64_t done = 0; done < size;) {
       const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(4096, size - done));

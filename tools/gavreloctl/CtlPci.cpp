@@ -1,6 +1,6 @@
 // gavreloctl pci list: every PCI function the tool's enumeration finds, through the access
 // service, one line each: "BB:DD.F VVVV:DDDD class CCSSPP [multi-function]".
-// Exits 1 when no access driver could be opened.
+// Exits 1, saying why, when there is no hardware access.
 
 #include <cstdio>
 #include <iostream>
@@ -10,17 +10,13 @@
 
 namespace {
 
-void AddPciCommands(CLI::App& app, TCtlContext& context) {
+void AddPciCommands(CLI::App& app, TCtlContext& /*context*/) {
   CLI::App* pci = app.add_subcommand("pci", "PCI configuration space as the tool sees it");
   pci->require_subcommand(1);
   CLI::App* list = pci->add_subcommand("list", "List every function found by the enumeration");
-  list->callback([&context] {
+  list->callback([] {
+    CtlRequireHardwareAccess();
     TReadWrite& rw = TReadWrite::Instance();
-    if (!rw.HasDriver()) {
-      std::cerr << "gavreloctl: no access driver\n";
-      context.ExitCode = kCtlFailed;
-      return;
-    }
     for (std::uint16_t bdf : rw.PciFunctions()) {
       const std::uint32_t ids = rw.ReadPciDword(bdf, 0);
       const std::uint32_t classCode = rw.ReadPciDword(bdf, 8) >> 8;

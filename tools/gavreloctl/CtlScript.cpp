@@ -52,8 +52,9 @@ bool IsExit(const std::string& line) {
 }
 
 int RunScripts(const TScriptOptions& options) {
-  // As in the tool's start-up, TOrvSpec hands the MCFG base of the ACPI
-  // tables to the access service first, so RPCIE and ERPCIE reach the PCI Express window.
+  // As in the tool's start-up, TOrvSpec hands the MCFG base of the ACPI tables to the
+  // access service first, so RPCIE and ERPCIE reach the PCI Express window.
+  CtlRequireHardwareAccess();
   TOrvSpec::Instance();
   TInterpreter interpreter;
   interpreter.SetStatementBudget(options.MaxStatements);

@@ -48,6 +48,7 @@ int Prepare(const TSioOptions& options, TSioBase*& sio, std::uint8_t& reg) {
     std::fprintf(stderr, "sio: bad --ldn \"%s\" (0..0xFF)\n", options.Ldn.c_str());
     return kCtlUsage;
   }
+  CtlRequireHardwareAccess();
   sio = TSioBuilder::Instance().Detector.get();
   if (sio->EntryAt(static_cast<std::uint16_t>(port)).FullName.empty()) {
     std::fprintf(stderr, "sio: no Super I/O chip detected at port 0x%02lX\n", port);

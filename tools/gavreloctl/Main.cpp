@@ -4,7 +4,8 @@
 // Global options are applied while the command line is processed, before any subcommand
 // runs and so before any hardware object exists:
 //   --board FILE  the virtual board to run against (sets GAVRELO_BOARD for the process)
-//   --debug       enables the debug console (its first request in the process)
+//   --debug       enables the debug console (its first request in the process), on standard
+//                 error when the command was given --json
 //   --version     prints the file version read from this executable
 // Exit codes: 0 success, 1 the operation failed, 2 usage error.
 
@@ -23,6 +24,19 @@ std::vector<TCtlRegisterFunction>& CtlCommandRegistry() {
   return *registry;
 }
 
+namespace {
+
+// Whether a subcommand given on this command line was asked for --json.
+bool JsonRequested(const CLI::App& app) {
+  for (const CLI::App* sub : app.get_subcommands()) {
+    const CLI::Option* json = sub->get_option_no_throw("--json");
+    if ((json != nullptr && json->count() > 0) || JsonRequested(*sub)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   CLI::App app{"gavreloctl - inspect and drive what gavrelo sees on a board", "gavreloctl"};
   // Global options may also follow the subcommand ("gavreloctl gpio parse X --debug").
@@ -37,9 +51,17 @@ int main(int argc, char** argv) {
          [](const std::string& file) { host::SetEnvironmentVariable("GAVRELO_BOARD", file); },
          "Run against the virtual board described by FILE (same as GAVRELO_BOARD=FILE)")
       ->type_name("FILE");
-  app.add_flag_callback(
-      "--debug", [] { TDebugConsole::Instance(true); },
-      "Write the debug console trace to standard output");
+  // The console is requested once every option is known (before any subcommand runs), so
+  // that with --json, which keeps standard output for the document, it writes to standard
+  // error instead.
+  bool debug = false;
+  app.add_flag("--debug", debug,
+               "Write the debug console trace to standard output (standard error with --json)");
+  app.parse_complete_callback([&app, &debug] {
+    if (!debug) return;
+    TDebugConsole::Instance(true);
+    if (JsonRequested(app)) TDebugConsole::Instance().UseStandardError();
+  });
 
   TCtlContext context;
   for (TCtlRegisterFunction add : CtlCommandRegistry()) add(app, context);
