@@ -1,5 +1,6 @@
 #include "script/Interpreter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -578,11 +579,19 @@ bool TInterpreter::DumpMemory() {
     Message.append(" - Allocate buffer error");
     return true;
   }
-  if (size != 0) ReadWrite.ReadMemBlock(buffer.data(), size, address);  // result not checked
+  // Memory that cannot be read dumps as the all-ones failure value, and the status line says
+  // so: a buffer of zeros would look like memory that holds zeros.
+  if (size != 0 && !ReadWrite.ReadMemBlock(buffer.data(), size, address)) {
+    std::fill(buffer.begin(), buffer.end(), std::uint8_t{0xFF});
+    Message.append(" - Read memory error");
+  }
   AddDump(buffer.data(), buffer.size());
   if (!toFile) return true;
 
-  // Everything this Run has put into Output, one line per entry, replacing the file.
+  // Everything this Run has put into Output, one line per entry, replacing the file. Each
+  // line written counts against the budget: a DMEM to a file inside a loop rewrites the
+  // whole run's output every pass.
+  if (!Charge(Output.size())) return false;
   bool written = false;
   if (m_FileAccess) {
     if (std::FILE* f = std::fopen(file.c_str(), "wb")) {

@@ -41,9 +41,10 @@ class TInterpreter : public TIoObject {
   // Upper bound on the work one Run may do (0 = unbounded, the default). Every statement
   // counts one; a pass through an empty WAIT/LOOP block counts one; commands that sweep
   // memory or the PCI bus count one more per 4 KiB they read (FMEM, DMEM) or per bus they
-  // scan (FPCI, FPCICLASS: 256). When the next statement would pass the bound, the script
-  // fails with "Statement budget exhausted!". gavreloctl and the fuzzer use it to bound
-  // runaway WAIT/LOOP blocks; the chip table's scripts never need it.
+  // scan (FPCI, FPCICLASS: 256), and a DMEM to a file one more per line it writes. When the
+  // next statement would pass the bound, the script fails with "Statement budget
+  // exhausted!". gavreloctl and the fuzzer use it to bound runaway WAIT/LOOP blocks; the
+  // chip table's scripts never need it.
   void SetStatementBudget(std::uint64_t budget) { m_StatementBudget = budget; }
 
   // DELAY sleeps through this function (default: the calling thread sleeps). Tests and the

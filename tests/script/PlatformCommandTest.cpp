@@ -164,6 +164,14 @@ TEST_F(PlatformTest, MemoryReadsWritesAndDumps) {
   EXPECT_EQ(Script().Message, "Dump Memory: Address=0xF0000, Size=0x100001 - Allocate buffer error");
   EXPECT_TRUE(Script().Output.empty());
   EXPECT_TRUE(Board->Trace().OfKind(TTraceKind::MemRead).empty());
+
+  // Memory whose read fails: the all-ones failure value, and the status line says so.
+  Board->FailMemory(kRom + 0x800, 0x100);
+  EXPECT_TRUE(Run("DMEM 0xF07F0 0x20"));
+  EXPECT_EQ(Script().Message, "Dump Memory: Address=0xF07F0, Size=0x20 - Read memory error");
+  ASSERT_EQ(Script().Output.size(), 3u);
+  EXPECT_EQ(Script().Output[1], "00 FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF\t................");
+  EXPECT_EQ(Script().Output[2], "10 FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF\t................");
 }
 
 TEST_F(PlatformTest, DumpFileHoldsEverythingTheRunProduced) {
@@ -199,6 +207,20 @@ TEST_F(PlatformTest, DumpFileHoldsEverythingTheRunProduced) {
   EXPECT_EQ(Script().Message, "Logfile is canceled.");
   EXPECT_TRUE(Run("LOGFILE"));
   EXPECT_EQ(Script().Message, "Logfile is not set.");
+
+  // Each pass of a DMEM to a file rewrites every line the run produced so far; the lines
+  // written count against the budget, so the loop stops long before its 1000 passes.
+  Script().SetStatementBudget(2000);
+  EXPECT_FALSE(Run("LOOP{1000 DMEM 0xF0000 0x10 loop.txt}"));
+  EXPECT_EQ(Script().Message, "Statement budget exhausted!");
+  std::size_t written = 0;
+  {
+    std::ifstream in(dir / "LOOP.TXT");
+    for (std::string line; std::getline(in, line);) ++written;
+  }
+  EXPECT_GT(written, 0u);
+  EXPECT_LT(written, 100u);  // about 44 passes of 2 lines each, not 1000
+  Script().SetStatementBudget(0);
 
   std::filesystem::current_path(previous);
   std::filesystem::remove_all(dir);
