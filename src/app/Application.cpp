@@ -1,12 +1,14 @@
 #include "app/Application.h"
 
 #include "app/Exceptions.h"
+#include "app/FormatFileVersion.h"
 #include "app/MainForm.h"
 #include "app/StartupServices.h"
 #include "diag/DebugConsole.h"
 #include "diag/ProcessState.h"
 #include "host/MessageDialog.h"
 #include "host/NamedMutex.h"
+#include "host/Console.h"
 #include "host/Process.h"
 
 namespace {
@@ -81,4 +83,25 @@ int RunGavrelo(TStartupServices& services, const std::string& commandLine) {
     application.ShowException("");
   }
   return 0;
+}
+
+std::optional<std::string> InformationRequest(const std::vector<std::string>& arguments,
+                                              const std::string& executablePath) {
+  if (arguments.size() != 1) return std::nullopt;
+  const std::string& argument = arguments[0];
+  if (argument == "--version")
+    return "gavrelo " + host::WideToUtf8(FormatFileVersion(executablePath)) + "\n";
+  if (argument != "--help" && argument != "-h" && argument != "/?") return std::nullopt;
+  return "Usage: gavrelo [/DEBUG]\n"
+         "\n"
+         "Finds the board model (the BIOS identity record), detects the Super I/O chip at\n"
+         "port 0x2E and runs the pin test of the model's section in Gavrelo.INI beside the\n"
+         "executable: TYPE=SIO_GPIO drives PIN low, waits Delay ms (default 100) and drives\n"
+         "it high. Without a section for the model it ends at once. Exit code 0.\n"
+         "\n"
+         "  /DEBUG            trace every step on the console (any letter case, anywhere)\n"
+         "  --help, -h, /?    this text, as the only argument (no hardware access)\n"
+         "  --version         the file version, as the only argument\n"
+         "\n"
+         "GAVRELO_BOARD=FILE runs against a virtual board (boards/*.json).\n";
 }

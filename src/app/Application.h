@@ -8,8 +8,10 @@
 // the form's constructor has always asked for termination by then).
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TMainForm;
 class TStartupServices;
@@ -57,3 +59,11 @@ bool CheckSingleInstance();
 // form and its INI test, the message loop, the exception dialog. Returns the exit code (0
 // in every path that returns).
 int RunGavrelo(TStartupServices& services, const std::string& commandLine);
+
+// A command line that only asks for gavrelo's usage (--help, -h or /?) or its version
+// (--version), as the one and only argument: the text to print. Anything else (nothing, or
+// any other argument or combination) yields nothing and runs the tool as always, with
+// /DEBUG the only argument it recognises. Answered before the console, the single-instance
+// guard or any hardware access, so asking for help never drives a pin.
+std::optional<std::string> InformationRequest(const std::vector<std::string>& arguments,
+                                              const std::string& executablePath);

@@ -1,7 +1,19 @@
 // Entry point of gavrelo: the start-up flow with the tool's own services. The only
-// argument it recognises is /DEBUG (anywhere, any letter case).
+// argument it recognises is /DEBUG (anywhere, any letter case); --help, -h, /? or --version
+// alone print the usage or the version and touch nothing else.
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "app/Application.h"
 #include "app/StartupServices.h"
 #include "host/Process.h"
 
-int main() { return RunGavrelo(DefaultStartupServices(), host::CommandLine()); }
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (auto text = InformationRequest(arguments, host::ExecutablePath())) {
+    std::fputs(text->c_str(), stdout);
+    return 0;
+  }
+  return RunGavrelo(DefaultStartupServices(), host::CommandLine());
+}

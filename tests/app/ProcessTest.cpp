@@ -158,4 +158,36 @@ TEST(ToolProcess, InstalledTreeWorksWhereverItIsCopied) {
   EXPECT_FALSE(result.TimedOut);
 }
 
+TEST(ToolProcess, UsageAndVersionAloneTouchNoHardware) {
+  // The demo board's model has a pin test: a run that did not stop at the request would
+  // drive GPIO12 and leave a trace.
+  TStagedTool tool(std::string(GAVRELO_BIN_DIR) + "/gavrelo");
+  tool.WriteIni("[GavreloDemo]\r\nTYPE=SIO_GPIO\r\nPIN=GPIO12\r\nDelay=0\r\n");
+  const std::string trace = tool.Dir().File("trace.jsonl");
+  auto run = [&](const std::vector<std::string>& args) {
+    fs::remove(trace);
+    return RunProcess(tool.Exe(), args, {{"GAVRELO_BOARD", kDemoBoard}, {"GAVRELO_TRACE", trace}},
+                      tool.Dir().File("output"));
+  };
+  for (const char* request : {"--help", "-h", "/?", "--version"}) {
+    SCOPED_TRACE(request);
+    const TProcessResult result = run({request});
+    EXPECT_EQ(result.ExitCode, 0);
+    const std::string first = std::string(request) == "--version" ? "gavrelo " : "Usage: gavrelo [/DEBUG]\n";
+    EXPECT_EQ(result.Stdout.rfind(first, 0), 0u) << result.Stdout;
+    EXPECT_EQ(result.Stderr, "");
+    EXPECT_FALSE(fs::exists(trace)) << "no hardware access";
+  }
+  // Any other command line runs the tool as always.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help", "/DEBUG"}, {"-h", "-h"}, {"--HELP"}, {"/??"}, {"-help"}}) {
+    SCOPED_TRACE(args[0]);
+    const TProcessResult result = run(args);
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Stdout.find("Usage"), std::string::npos);
+    EXPECT_NE(TSubprocess::Slurp(trace).find("\"kind\":\"out\""), std::string::npos)
+        << "the pin test ran";
+  }
+}
+
 }  // namespace
