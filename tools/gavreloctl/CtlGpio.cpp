@@ -110,6 +110,7 @@ constexpr TGpioOwnerKind kOwners[] = {
 };
 
 TGpioOwner OpenOwner(const std::string& name) {
+  CtlRequireHardwareAccess();  // every owner is hardware
   for (const TGpioOwnerKind& kind : kOwners)
     if (name == kind.Name) return kind.Open();
   TGpioOwner none;

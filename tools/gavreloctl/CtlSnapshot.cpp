@@ -265,11 +265,7 @@ bool WriteFile(const fs::path& path, const char* data, std::size_t size) {
 
 int RunSnapshot(const std::string& outText) {
   const fs::path out(outText);
-  TReadWrite& rw = TReadWrite::Instance();
-  if (!rw.HasDriver()) {
-    std::cerr << "gavreloctl: snapshot: no access driver, nothing can be read\n";
-    return kCtlFailed;
-  }
+  CtlRequireHardwareAccess();
   TSnapshot snapshot(out);
   json board;
   try {
