@@ -26,10 +26,15 @@ std::uint16_t ClassifySioRow(const TSioCfg& row) {
   // not table rows ("W83667HG", "W83627DHG", "NCT6106D"...), so they are compared as prefixes
   // of FullName; compared exactly they would never match and the W83667/W83627 classes could
   // never be chosen. The order of the tests decides: "W83627UHG" is tested before "W83627".
+  // All "W83667" rows (HG, HG-A) share the W83667HG register map.
   if (row.Vendor == L"Winbond") {
     if (StartsWith(row.FullName, L"W83667")) return SIO_W83667;
     if (row.FullName == L"W83627UHG") return SIO_W83627UHG;
-    if (StartsWith(row.FullName, L"W83627")) return SIO_W83627;
+    // TW83627Sio's bank tables are the register map of the W83627DHG and W83627EHF/EHG, the
+    // rows tagged "W627". The W83627HF/F, SF and THF keep their GPIO ports in other logical
+    // devices (GPIO Port 2 in device 8 on the HF/F), where those tables would write another
+    // device's registers: they stay with the generic object, which writes no pins.
+    if (StartsWith(row.FullName, L"W83627") && row.FamilyTag == L"W627") return SIO_W83627;
     return SIO_WINBOND;
   }
   if (row.Vendor == L"Nuvoton") {

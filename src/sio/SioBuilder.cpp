@@ -1,6 +1,9 @@
 #include "sio/SioBuilder.h"
 
 #include "diag/ProcessState.h"
+#include "sio/W83627Sio.h"
+#include "sio/W83627UHG.h"
+#include "sio/W83667Sio.h"
 #include "sio/WinbondSio.h"
 
 namespace {
@@ -27,8 +30,8 @@ std::unique_ptr<TAbstractSio> Make(std::uint16_t port) {
   return std::make_unique<T>(port);
 }
 
-// Class slot -> how its object is made. The model classes of the Winbond and Nuvoton lines
-// are not part of this build yet; until each one lands, its slot is served by the generic
+// Class slot -> how its object is made. Model classes that are not part of this build yet
+// (the Nuvoton models, until each one lands) have their slot served by the generic
 // TWinbondSio (whose GPIO slots touch no register), so the pin test on such a board does
 // nothing rather than drive a pin through a register map it does not have. Adding a class
 // is replacing its row here.
@@ -43,9 +46,9 @@ constexpr unsigned kGroupSwitch = 2;
 
 constexpr TClassMaker kMakers[] = {
     {"TWinbondSio", "TWinbondSio", &Make<TWinbondSio>},
-    {"TW83667Sio", "TWinbondSio", &Make<TWinbondSio>},    // TW83667Sio not built yet
-    {"TW83627Sio", "TWinbondSio", &Make<TWinbondSio>},    // TW83627Sio not built yet
-    {"TW83627UHG", "TWinbondSio", &Make<TWinbondSio>},    // TW83627UHG not built yet
+    {"TW83667Sio", "TW83667Sio", &Make<TW83667Sio>, kPinMap},
+    {"TW83627Sio", "TW83627Sio", &Make<TW83627Sio>, kPinMap},
+    {"TW83627UHG", "TW83627UHG", &Make<TW83627UHG>, kPinMap | kGroupSwitch},
     {"TNuvotonSio", "TWinbondSio", &Make<TWinbondSio>},   // TNuvotonSio not built yet
     {"TNCT6775Sio", "TWinbondSio", &Make<TWinbondSio>},   // TNCT6775Sio not built yet
     {"TNCT6776Sio", "TWinbondSio", &Make<TWinbondSio>},   // TNCT6776Sio not built yet

@@ -1,5 +1,7 @@
 #include "sio/WinbondSio.h"
 
+#include <limits>
+
 TWinbondSio::TWinbondSio(std::uint16_t requestedPort) : TAbstractSio(requestedPort) {
   // Called here, while the object is still a TWinbondSio, so these are this class's versions
   // even when a model class is being constructed.
@@ -47,10 +49,12 @@ int TWinbondSio::ReadTemperature2(std::uint8_t bank, std::uint8_t reg, std::uint
 
 namespace {
 // (raw * (R1 + R2) - Offset * 0.0625 * R1) / (R2 * 125) + Base, each term a 32-bit float.
-// A divider with R2 = 0 has no defined scale; it reads as 0 V rather than an infinity.
+// A divider with R2 = 0 (no lower resistor: the pin sits at ground) has no scale: the result
+// is a quiet NaN, which no reading can be, rather than an infinity or a 0 V that looks like a
+// dead rail. The register is still read (ReadVoltage keeps it in Raw).
 float VoltageFormula(std::uint8_t raw, std::uint8_t r1, std::uint8_t r2, std::uint16_t offset,
                      float base) {
-  if (r2 == 0) return 0.0f;
+  if (r2 == 0) return std::numeric_limits<float>::quiet_NaN();
   const float fraw = static_cast<float>(raw);
   const float sum = static_cast<float>(r1 + r2);
   const float shift = static_cast<float>(offset) * 0.0625f * static_cast<float>(r1);

@@ -149,6 +149,8 @@ class TWinbondSio : public TAbstractSio {
 
   void InitHwmAddress() override;                                                   // 1
   void Reserved2() override {}                                                      // 2
+  // Voltage of a divider input: (raw * (R1 + R2) - Offset * 0.0625 * R1) / (R2 * 125) + Base.
+  // R2 = 0 gives a quiet NaN (std::isnan tells it from any reading); a null input gives 0.
   float ReadVoltage(VoltageInput* input) override;                                  // 3
   float ReadVoltageAt(std::uint8_t bank, std::uint8_t reg, std::uint8_t r1, std::uint8_t r2,
                       std::uint16_t offset, float base) override;                  // 4

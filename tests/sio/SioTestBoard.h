@@ -82,6 +82,13 @@ class SioBoardTest : public ::testing::Test {
     if (chip == nullptr) throw std::runtime_error("no Super I/O chip at the port");
     return *chip;
   }
+  // One byte port cycle straight on the board (no access service, no singletons).
+  void Out(std::uint16_t port, std::uint8_t value) { m_Board->PortWrite(port, 1, value); }
+  std::uint8_t In(std::uint16_t port) {
+    std::uint32_t value = 0;
+    m_Board->PortRead(port, 1, value);
+    return static_cast<std::uint8_t>(value);
+  }
   std::vector<TPortCycle> Cycles() { return m_Board->Trace().PortCycles(); }
   void ClearTrace() { m_Board->Trace().Clear(); }
 

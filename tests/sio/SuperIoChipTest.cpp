@@ -13,12 +13,6 @@ namespace {
 
 class SuperIoChipTest : public SioBoardTest {
  protected:
-  void Out(std::uint16_t port, std::uint8_t value) { Board().PortWrite(port, 1, value); }
-  std::uint8_t In(std::uint16_t port) {
-    std::uint32_t value = 0;
-    Board().PortRead(port, 1, value);
-    return static_cast<std::uint8_t>(value);
-  }
   std::vector<std::string> StateDetails() {
     std::vector<std::string> details;
     for (const TTraceEvent& e : Board().Trace().OfKind(TTraceKind::State)) details.push_back(e.Detail);

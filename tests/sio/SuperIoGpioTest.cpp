@@ -15,12 +15,6 @@ namespace {
 
 class SuperIoGpioTest : public SioBoardTest {
  protected:
-  void Out(std::uint16_t port, std::uint8_t value) { Board().PortWrite(port, 1, value); }
-  std::uint8_t In(std::uint16_t port) {
-    std::uint32_t value = 0;
-    Board().PortRead(port, 1, value);
-    return static_cast<std::uint8_t>(value);
-  }
   // One register write with the chip unlocked (no lock in between: the pins react to each
   // data write, not to the bracket).
   void Set(std::uint8_t reg, std::uint8_t value) {

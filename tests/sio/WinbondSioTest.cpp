@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "host/Console.h"
 #include "sim/HardwareMonitor.h"
 #include "sio/SioBuilder.h"
 #include "sio/WinbondSio.h"
@@ -120,10 +122,47 @@ TEST_F(WinbondSioTest, Voltages) {
   EXPECT_EQ(input.Raw, 200);
   EXPECT_FLOAT_EQ(input.Value, expected);
   EXPECT_FLOAT_EQ(Sio().ReadVoltageAt(5, 0x50, 10, 10, 16, 0.5f), expected);
-  // No lower divider resistor: a defined 0 rather than an infinity.
+  // The offset is 16 bits wide and may take the result below zero: 65535 * 0.0625 * 10.
+  EXPECT_FLOAT_EQ(Sio().ReadVoltageAt(5, 0x50, 10, 10, 0xFFFF, 0.0f),
+                  (200.0f * 20.0f - 40959.375f) / 1250.0f);
+  // A direct input (R1 0, R2 1): 8 mV per count.
+  EXPECT_FLOAT_EQ(Sio().ReadVoltageAt(5, 0x50, 0, 1, 0, 0.0f), 1.6f);
+  // No lower divider resistor: no scale. A NaN, which no reading can be; the register is
+  // still read and kept in Raw.
   input.R2 = 0;
-  EXPECT_EQ(Sio().ReadVoltage(&input), 0.0f);
-  EXPECT_EQ(Sio().ReadVoltageAt(5, 0x50, 10, 0, 0, 1.0f), 0.0f);
+  input.Raw = 0;
+  Hwm().SetRegister(5, 0x50, 77);
+  ClearTrace();
+  EXPECT_TRUE(std::isnan(Sio().ReadVoltage(&input)));
+  EXPECT_TRUE(std::isnan(input.Value));
+  EXPECT_EQ(input.Raw, 77);
+  EXPECT_FALSE(Cycles().empty());
+  EXPECT_TRUE(std::isnan(Sio().ReadVoltageAt(5, 0x50, 10, 0, 0, 1.0f)));
+  EXPECT_TRUE(std::isnan(Sio().ReadVoltageAt(5, 0x50, 0, 0, 0, 0.0f)));
+}
+
+TEST_F(WinbondSioTest, EveryFanOfTheMapWithItsDivisor) {
+  // Divisor fields: 0x47 bits 7..6 = 2 (CPUFANIN), 5..4 = 1 (SYSFANIN); 0x4B bits 7..6 = 3
+  // (AUXFANIN); 0x59 bits 3..2 = 3 (AUXFANIN1), 1..0 = 2 (CPUFANIN1); the third divisor bit
+  // (value 4) from 0x5D bits 6, 5, 7, 0x59 bit 7 and 0x4C bit 3.
+  for (const auto& [reg, value] : std::vector<std::pair<std::uint8_t, std::uint8_t>>{
+           {0x47, 0x90}, {0x4B, 0xC0}, {0x5D, 0xE0}, {0x59, 0x8E}, {0x4C, 0x08},
+           {0x29, 0x20}, {0x28, 0x40}, {0x2A, 0x0A}, {0x3F, 0x03}})
+    Hwm().SetRegister(0, reg, value);
+  Hwm().SetRegister(5, 0x53, 0x05);
+  const std::map<std::wstring, int> rpm = {
+      {L"CPUFANIN", 1356000 / (0x20 << 6)},  {L"SYSFANIN", 1356000 / (0x40 << 5)},
+      {L"AUXFANIN", 1356000 / (0x0A << 7)},  {L"AUXFANIN1", 1356000 / (0x05 << 7)},
+      {L"CPUFANIN1", 1356000 / (0x03 << 6)},
+  };
+  for (const auto& [name, fan] : Sio().Fans) {
+    SCOPED_TRACE(host::WideToUtf8(name));
+    EXPECT_EQ(Sio().ReadFanSpeed(fan.Bank, fan.CountReg, fan.DivReg1, fan.DivMask1,
+                                 fan.DivShift1, fan.DivReg2, fan.DivMask2, fan.DivShift2),
+              rpm.at(name));
+  }
+  EXPECT_EQ(rpm.at(L"CPUFANIN"), 662);
+  EXPECT_EQ(rpm.at(L"CPUFANIN1"), 7062);
 }
 
 TEST_F(WinbondSioTest, WatchdogStartAndStop) {
@@ -152,8 +191,10 @@ TEST_F(WinbondSioTest, FanMapAndGpioSlots) {
                               cpu1.DivShift1, cpu1.DivReg2, cpu1.DivMask2, cpu1.DivShift2}),
             std::vector<int>({0, 0x3F, 0x59, 0x03, 0, 0x4C, 0x08, 1}));
 
-  // The generic object drives no pin.
-  TGpioBase& gpio = Sio();
+  // The generic object (the chip's own model class aside) drives no pin.
+  TWinbondSio generic(0x2E);
+  ClearTrace();
+  TGpioBase& gpio = generic;
   EXPECT_TRUE(gpio.ApplyGPIOSetting(L"GPIO10=Low"));
   gpio.ReadGPIO();
   gpio.EnableGPIOGroup(10);

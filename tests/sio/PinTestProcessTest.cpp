@@ -1,0 +1,79 @@
+// The tool's automatic job end to end, as a real process on each Winbond demo board with the
+// shipped Gavrelo.INI: the INI's pin goes output_low, then output_high at least Delay ms
+// later, and the chip ends locked.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "SioTestBoard.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PinTestProcess, EachDemoBoardDrivesItsPinLowThenHigh) {
+  struct TCase {
+    const char* Board;
+    const char* Chip;
+    const char* Pin;  // the PIN of the board model's section in the shipped INI
+  };
+  const std::vector<TCase> cases = {
+      {"w83627dhg-demo.json", "W83627DHG", "GPIO63"},
+      {"w83627uhg-demo.json", "W83627UHG", "GPIO31"},
+      {"w83667hg-demo.json", "W83667HG", "GPIO73"},
+      {"demo.json", "W83627UHG", "GPIO12"},
+  };
+  constexpr std::uint64_t kDelayUs = 100 * 1000;  // Delay=100 in every section
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Board);
+    // A copy of the tool beside the shipped INI, under a name of its own (its single-instance
+    // guard is named after the file).
+    TTempDir dir("pin-test");
+    const std::string exe = dir.File(dir.Path().filename().string());
+    fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "gavrelo", exe);
+    fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "Gavrelo.INI", dir.File("Gavrelo.INI"));
+    const TProcessResult r = RunProcess(
+        exe, {"/DEBUG"},
+        {{"GAVRELO_BOARD", BoardFile(c.Board)}, {"GAVRELO_TRACE", dir.File("trace.jsonl")}},
+        dir.File("run"));
+    ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
+    EXPECT_NE(r.Stdout.find(std::string("SIO TYPE ... [") + c.Chip + "]"), std::string::npos);
+
+    std::vector<nlohmann::json> pin;
+    nlohmann::json lastMode;
+    std::istringstream in(TSubprocess::Slurp(dir.File("trace.jsonl")));
+    for (std::string line; std::getline(in, line);) {
+      const nlohmann::json event = nlohmann::json::parse(line);
+      if (event["kind"] == "pin" && event["pin"] == c.Pin) pin.push_back(event);
+      if (event["kind"] == "state" && event["state"].contains("config_mode")) lastMode = event;
+    }
+    // From its other function (or an idle input) to output low, then high.
+    ASSERT_GE(pin.size(), 2u);
+    const nlohmann::json& low = pin[pin.size() - 2];
+    const nlohmann::json& high = pin.back();
+    EXPECT_EQ(low["state"], "output_low");
+    EXPECT_EQ(low["level"], 0);
+    EXPECT_EQ(low["owner"], "sio");
+    EXPECT_EQ(low["chip"], c.Chip);
+    EXPECT_EQ(low["port"], 0x2E);
+    EXPECT_EQ(high["state"], "output_high");
+    EXPECT_EQ(high["level"], 1);
+    EXPECT_GE(high["us"].get<std::uint64_t>() - low["us"].get<std::uint64_t>(), kDelayUs);
+    for (std::size_t i = 0; i + 2 < pin.size(); ++i)
+      EXPECT_NE(pin[i]["state"].get<std::string>().rfind("output", 0), 0u) << pin[i].dump();
+    // The chip is locked at the end.
+    ASSERT_FALSE(lastMode.is_null());
+    EXPECT_EQ(lastMode["state"]["config_mode"], false);
+    EXPECT_EQ(lastMode["device"], std::string("superio ") + c.Chip + " @0x2E");
+  }
+}
+
+}  // namespace
