@@ -6,13 +6,28 @@
 #include "app/StartupServices.h"
 #include "diag/DebugConsole.h"
 #include "gpio/GpioBase.h"
+#include "gpio/Ich.h"
+#include "gpio/SkylakePCH.h"
 #include "host/Console.h"
 #include "host/IntConversion.h"
 #include "host/Process.h"
+#include "sio/SioBuilder.h"
 
 namespace {
 
 constexpr std::uint16_t kSuperIoConfigPort = 0x2E;
+
+// The manual panel's suffixes: Apply by the setting group's item (low, high, input), Refresh
+// by the state group's item (output low, output high, input low, input high).
+constexpr const wchar_t* kApplySuffix[] = {/* 0 */ L"=Low", /* 1 */ L"=High", /* 2 */ L"=Input"};
+constexpr const wchar_t* kRefreshSuffix[] = {/* 0 */ L"=Low", /* 1 */ L"=High",
+                                             /* 2 */ L"=InputLow", /* 3 */ L"=InputHigh"};
+constexpr int kRefreshStates = 4;
+constexpr std::uint32_t kRefreshPauseMs = 500;
+
+// NCT6776 global configuration register 0x24; the panel clears its bit 6 before using pins.
+constexpr std::uint8_t kNct6776Cr24 = 0x24;
+constexpr std::uint8_t kNct6776Cr24Bit6 = 0x40;
 
 }  // namespace
 
@@ -36,6 +51,23 @@ const TFormFont& TMainForm::FormFont() {
 
 TMainForm::TMainForm(TApplication& owner, TStartupServices& services)
     : m_Owner(owner), m_Services(services) {
+  Build();
+  // 10.
+  m_IniFile.reset();
+  RunIniTest();
+}
+
+TMainForm::TMainForm(TApplication& owner, TStartupServices& services, TPanelOnly)
+    : m_Owner(owner), m_Services(services) {
+  Build();
+}
+
+std::unique_ptr<TMainForm> TMainForm::CreateForPanel(TApplication& owner,
+                                                     TStartupServices& services) {
+  return std::unique_ptr<TMainForm>(new TMainForm(owner, services, TPanelOnly{}));
+}
+
+void TMainForm::Build() {
   // 1.-2. The form as its resource builds it (hidden), with an empty pin list and strings.
   Caption = FormResource().front().Caption;
   // 3. The caption carries the executable's file version.
@@ -52,9 +84,6 @@ TMainForm::TMainForm(TApplication& owner, TStartupServices& services)
   TDebugConsole::Instance().LogValue(L"m_ModelName", m_ModelName, 9);
   m_Services.RequestReadWrite();
   m_Services.BuildSuperIo(kSuperIoConfigPort);  // the object is cached by the builder
-  // 10.
-  m_IniFile.reset();
-  RunIniTest();
 }
 
 TMainForm::~TMainForm() = default;
@@ -84,6 +113,110 @@ void TMainForm::RunIniTest() {
     if (owner != nullptr) owner->ApplyGPIOSetting(pin + L"=High");
   }
   m_Owner.Terminate();
+}
+
+std::wstring TMainForm::ReadIniType() {
+  m_ExeDir = host::DirectoryPart(m_Services.ExecutablePath());
+  std::string iniPath = m_ExeDir + "Gavrelo.INI";
+  if (m_ExeDir.empty() || !host::FileExists(iniPath)) return L"";
+  m_IniFile = host::TProfileFile::Open(iniPath);
+  if (m_IniFile->SectionKeys(m_ModelName).empty()) return L"";
+  return m_IniFile->ReadString(m_ModelName, L"TYPE", L"");
+}
+
+void TMainForm::FillPanel(const std::vector<std::wstring>& pinNames) {
+  m_PinNames = pinNames;
+  m_SettingRadioGroups.clear();
+  m_StateRadioGroups.clear();
+  for (std::size_t i = 0; i < pinNames.size(); ++i) {
+    const std::wstring n = std::to_wstring(i);
+    m_SettingRadioGroups.push_back(
+        {L"SettingRadio" + n, L"SettingGroup", pinNames[i], {L"Low", L"High", L"Input"}, -1});
+    m_StateRadioGroups.push_back({L"StateRadio" + n, L"StateGroup", pinNames[i],
+                                  {L"Output Low", L"Output High", L"Input Low", L"Input High"}, -1});
+  }
+  m_SettingRadios = &m_SettingRadioGroups;
+  m_StateRadios = &m_StateRadioGroups;
+}
+
+bool TMainForm::HasNct6776Step(const std::wstring& fullName) {
+  return fullName.find(L"NCT6776") != std::wstring::npos;
+}
+
+void TMainForm::Nct6776Step(TAbstractSio& sio, const std::wstring& fullName) {
+  if (!HasNct6776Step(fullName)) return;
+  TDebugConsole& console = TDebugConsole::Instance();
+  std::uint8_t value = sio.ReadConfigRegister(kNct6776Cr24);
+  console.LogValue("valueread_1", std::to_string(value), 14);
+  value = static_cast<std::uint8_t>(value & ~kNct6776Cr24Bit6);
+  console.LogValue("valueread_1", std::to_string(value), 14);
+  sio.WriteConfigRegister(kNct6776Cr24, value);
+  value = sio.ReadConfigRegister(kNct6776Cr24);
+  console.LogValue("valueread_1", std::to_string(value), 14);
+}
+
+void TMainForm::btnApplyClick(void* /*sender*/) {
+  TDebugConsole& console = TDebugConsole::Instance();
+  console.LogMessage("----Button Apply Click----", 10, 0);
+  // Both chipset objects, whatever the owner kind: their constructors read the hardware.
+  auto ich = std::make_unique<TIch>();
+  auto pch = std::make_unique<TSkylakePCH>();
+  TGpioBase* owner = nullptr;
+  if (m_Type == L"SIO_GPIO") {
+    TAbstractSio* sio = TSioBuilder::Instance().Build(static_cast<std::uint8_t>(kSuperIoConfigPort));
+    Nct6776Step(*sio, sio->ChipEntry().FullName);
+    owner = sio;
+  } else if (m_Type == L"ICH_GPIO") {
+    owner = ich.get();
+  } else if (m_Type == L"SKLPCH_GPIO") {
+    owner = pch.get();
+  }
+  if (owner != nullptr) {
+    for (std::size_t i = 0; i < m_PinNames.size(); ++i) {
+      std::wstring setting = m_PinNames[i];
+      const bool hasGroup = m_SettingRadios != nullptr && i < m_SettingRadios->size();
+      const int k = hasGroup ? (*m_SettingRadios)[i].ItemIndex : -1;
+      if (k >= 0 && k <= 2) setting += kApplySuffix[k];
+      // Any other item passes the bare name, which the parser refuses: nothing is written.
+      if (k != -1) owner->ApplyGPIOSetting(setting);
+    }
+  }
+  ich.reset();
+  pch.reset();
+  console.LogMessage("----Button Apply Click----", 10, 0);
+}
+
+void TMainForm::btnRefreshClick(void* /*sender*/) {
+  TDebugConsole& console = TDebugConsole::Instance();
+  console.LogMessage("----refresh Apply Click----", 9, 0);
+  auto ich = std::make_unique<TIch>();
+  auto pch = std::make_unique<TSkylakePCH>();
+  TAbstractSio* sio = TSioBuilder::Instance().Build(static_cast<std::uint8_t>(kSuperIoConfigPort));
+  console.LogValue("Siotype is ",
+                   std::to_string(sio->GetFamily(static_cast<std::uint8_t>(kSuperIoConfigPort))), 9);
+  const std::wstring fullName = sio->ChipEntry().FullName;
+  TGpioBase* chipset = m_Type == L"ICH_GPIO"      ? static_cast<TGpioBase*>(ich.get())
+                       : m_Type == L"SKLPCH_GPIO" ? static_cast<TGpioBase*>(pch.get())
+                                                  : nullptr;
+  const bool superIo = m_Type == L"SIO_GPIO";
+  for (std::size_t i = 0; i < m_PinNames.size(); ++i) {
+    for (int j = 0; j < kRefreshStates; ++j) {
+      const std::wstring setting = m_PinNames[i] + kRefreshSuffix[j];
+      console.LogValue(L"RefGP", setting, 12);
+      TGpioBase* owner = superIo ? static_cast<TGpioBase*>(sio) : chipset;
+      if (owner == nullptr) continue;
+      if (owner->CheckGPIOSetting(setting)) {
+        console.LogValue("gpnumber", std::to_string(i), 14);
+        console.LogValue("gptype", std::to_string(j), 14);
+        if (m_StateRadios != nullptr && i < m_StateRadios->size()) (*m_StateRadios)[i].ItemIndex = j;
+      }
+      if (superIo) Nct6776Step(*sio, fullName);
+    }
+  }
+  ich.reset();
+  pch.reset();
+  m_Services.Sleep(kRefreshPauseMs);
+  console.LogMessage("----refresh Apply Click----", 9, 0);
 }
 
 std::uint32_t DelayMilliseconds(std::int32_t delay) {

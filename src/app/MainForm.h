@@ -37,12 +37,16 @@ struct TFormFont {
   std::wstring Color = L"clBtnFace";
 };
 
-// A radio group of the manual panel (one per pin; filled by nothing in this tool).
+// A radio group of the manual panel: one per pin in each of the two groups (FillPanel).
 struct TRadioGroup {
   std::wstring Name;
+  std::wstring Parent;   // "SettingGroup" or "StateGroup"
+  std::wstring Caption;  // the pin's name
   std::vector<std::wstring> Items;
-  int ItemIndex = -1;
+  int ItemIndex = -1;    // the selected item, -1 none
 };
+
+class TAbstractSio;
 
 class TMainForm {
  public:
@@ -60,6 +64,32 @@ class TMainForm {
   // terminate. A non-numeric Delay raises EConvertError after the low step.
   void RunIniTest();
 
+  // The form as the manual panel needs it, without the start-up test: built as the
+  // constructor builds it (caption, fields, the singleton requests in their order), but
+  // RunIniTest is not run, so no pin is touched and the process does not end. This is how
+  // gavreloctl reaches the panel, which the start-up flow never shows.
+  static std::unique_ptr<TMainForm> CreateForPanel(TApplication& owner, TStartupServices& services);
+
+  // The owner kind the model's section of Gavrelo.INI names in TYPE ("" without a file, a
+  // section or the key): what m_Type holds after the start-up test, read without running it.
+  std::wstring ReadIniType();
+
+  // Filling the panel (nothing in the start-up flow does): `pinNames` become m_PinNames, each
+  // with a setting radio group in SettingGroup (items "Low", "High", "Input") and a state radio
+  // group in StateGroup (items "Output Low", "Output High", "Input Low", "Input High"), none
+  // selected. The form owns the groups; m_SettingRadios and m_StateRadios point at them.
+  void FillPanel(const std::vector<std::wstring>& pinNames);
+
+  // The panel's click handlers. Apply drives each pin whose setting group has an item selected;
+  // Refresh selects in each pin's state group the one of the four states the pin reads.
+  // A pin without a radio group of its own (arrays shorter than m_PinNames, or null) counts
+  // as "none selected" for Apply and gets no selection from Refresh.
+  void btnApplyClick(void* sender);
+  void btnRefreshClick(void* sender);
+  // Whether the handlers run the NCT6776 step for a chip of this full name: it contains
+  // "NCT6776", letter case and all.
+  static bool HasNct6776Step(const std::wstring& fullName);
+
   // The form's caption: "Gavrelo v" + the executable's file version.
   std::wstring Caption;
 
@@ -75,8 +105,18 @@ class TMainForm {
   std::unique_ptr<host::TProfileFile> m_IniFile;
 
  private:
+  struct TPanelOnly {};
+  TMainForm(TApplication& owner, TStartupServices& services, TPanelOnly);
+  // Steps 1 to 9 of construction: everything before the INI test.
+  void Build();
+  // On an NCT6776 (by the chip's full name, case-sensitive): clears bit 6 of global
+  // configuration register 0x24.
+  void Nct6776Step(TAbstractSio& sio, const std::wstring& fullName);
+
   TApplication& m_Owner;
   TStartupServices& m_Services;
+  std::vector<TRadioGroup> m_SettingRadioGroups;
+  std::vector<TRadioGroup> m_StateRadioGroups;
 };
 
 // The pause of the test for a converted Delay value. A negative Delay is no pause at all:
