@@ -36,15 +36,12 @@ bool KnownType(const std::wstring& type) {
   return type == L"SIO_GPIO" || type == L"ICH_GPIO" || type == L"SKLPCH_GPIO";
 }
 
-// The Super I/O object the panel works on at 0x2E, when it has no pin driver: the generic
-// Winbond and Nuvoton objects and the NCT6683D object read and write no pin, so whatever the
-// handlers did with them is no pin state. "" when the object drives its pins.
+// The class serving the Super I/O chip at 0x2E when that object has no pin map (the generic
+// objects read and write no pin, so whatever the handlers did with them is no pin state);
+// "" when it drives its pins.
 std::string SioWithoutPinDriver() {
-  TSioBuilder& builder = TSioBuilder::Instance();
-  const char* built = TSioBuilder::ClassName(TSioBuilder::ClassForFamily(builder.Detector->GetFamily(0x2E)));
-  const std::string name = built;
-  if (name == "TWinbondSio" || name == "TNuvotonSio" || name == "TNCT6683DSio") return name;
-  return "";
+  const TSioClass cls = TSioBuilder::ClassForFamily(TSioBuilder::Instance().Detector->GetFamily(0x2E));
+  return TSioBuilder::HasPinMap(cls) ? "" : TSioBuilder::ClassName(cls);
 }
 
 // "GPIO12=1" -> pin "GPIO12", item 1. Items -1 to 2 only.
