@@ -74,6 +74,7 @@ int RunPanel(const TPanelOptions& options, bool apply) {
     }
   }
 
+  CtlRequireHardwareAccess();
   std::unique_ptr<TMainForm> form =
       TMainForm::CreateForPanel(TApplication::Instance(), DefaultStartupServices());
   std::wstring type = host::Utf8ToWide(options.Type);
