@@ -3,6 +3,7 @@
 #include "gpio/GpioBase.h"
 #include "host/Process.h"
 #include "hwaccess/ReadWrite.h"
+#include "platform/OrvModelConfig.h"
 #include "platform/OrvSpec.h"
 #include "sio/SioBuilder.h"
 
@@ -10,9 +11,7 @@ namespace {
 
 class TToolStartupServices : public TStartupServices {
  public:
-  void RequestModelConfiguration() override {
-    // Platform identification: TOrvModelConfig::Instance() goes here.
-  }
+  void RequestModelConfiguration() override { TOrvModelConfig::Instance(); }
 
   std::wstring RequestModelName() override { return TOrvSpec::Instance().ModelName; }
 
