@@ -33,34 +33,29 @@ inline bool CtlIsSkylakePchLpc(std::uint32_t ids) {
          device <= kSunrisePointHLastLpcId;
 }
 
-// True when the Skylake PCH owner may run; otherwise writes why to standard error.
-inline bool CtlSkylakePchUsable(bool force) {
+// Why the Skylake PCH owner may not run, "" when it may.
+inline std::string CtlSkylakePchRefusal(bool force) {
   const std::uint32_t ids = TReadWrite::Instance().ReadPciDword(0, 31, 0, 0);
   if (!force && !CtlIsSkylakePchLpc(ids)) {
-    if (ids == 0xFFFFFFFF) {
-      std::fprintf(stderr, "gavreloctl: no LPC bridge answers at 00:1f.0, so no Intel 100-series "
-                           "PCH is known to be there; not touching its pad memory (--force to override)\n");
-    } else {
-      std::fprintf(stderr, "gavreloctl: the LPC bridge 00:1f.0 is %04x:%04x, no Intel 100-series "
-                           "PCH (8086:a140-a15f); not touching its pad memory (--force to override)\n",
-                   ids & 0xFFFF, ids >> 16);
-    }
-    return false;
+    if (ids == 0xFFFFFFFF)
+      return "no LPC bridge answers at 00:1f.0, so no Intel 100-series PCH is known to be "
+             "there; its pad memory is not touched (--force to override)";
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "the LPC bridge 00:1f.0 is %04x:%04x, no Intel 100-series PCH (8086:a140-a15f); "
+                  "its pad memory is not touched (--force to override)",
+                  ids & 0xFFFF, ids >> 16);
+    return text;
   }
   TSkylakePCH probe;
-  if (probe.m_PadAccessFailed) {
-    std::fprintf(stderr, "gavreloctl: the PCH's PADBAR registers could not be read from the "
-                         "sideband window at 0xFD000000\n");
-    return false;
-  }
-  return true;
+  if (probe.m_PadAccessFailed)
+    return "the PCH's PADBAR registers could not be read from the sideband window at 0xFD000000";
+  return "";
 }
 
-// True when the ICH owner found its GPIO block; otherwise writes why to standard error.
-inline bool CtlIchUsable() {
+// Why the ICH owner may not run, "" when it found its GPIO block.
+inline std::string CtlIchRefusal() {
   TIch probe;
-  if (probe.m_NoGpioBase == 0) return true;
-  std::fprintf(stderr, "gavreloctl: no ICH GPIO block: the LPC bridge 00:1f.0 names no I/O base "
-                       "in register 0x48 or 0x58\n");
-  return false;
+  if (probe.m_NoGpioBase == 0) return "";
+  return "no ICH GPIO block: the LPC bridge 00:1f.0 names no I/O base in register 0x48 or 0x58";
 }

@@ -3,15 +3,19 @@
 // prints, for each setting of each argument, the pin index, mode and state name that the
 // pin model derives, or why the setting was rejected. Exits 1 when any setting was rejected.
 //
-//   gpio [--owner sio] list [--json]       ListGPIOState of the owner
-//   gpio [--owner sio] set SETTINGS...     ApplyGPIOSetting of each argument, in order
-//   gpio [--owner sio] check SETTINGS...   CheckGPIOSetting; exit 1 on a mismatch
-//   gpio [--owner sio] enable PIN          EnableGPIOGroup of the pin's group
+//   gpio [--owner sio|ich|pch] list [--json]       ListGPIOState of the owner
+//   gpio [--owner sio|ich|pch] set SETTINGS...     ApplyGPIOSetting of each argument, in order
+//   gpio [--owner sio|ich|pch] check SETTINGS...   CheckGPIOSetting; exit 1 on a mismatch
+//   gpio [--owner sio] enable PIN                  EnableGPIOGroup of the pin's group
+// "ich" is the Intel ICH's GPIO block (pins GPIO0 .. GPIO95), "pch" the Skylake PCH's pads
+// (GPIOB12 in settings, GPP_B_12 in listings), which runs only on an Intel 100-series PCH
+// unless --force is given (CtlChipset.h).
 // The owner "sio" is the object TSioBuilder::Build(0x2E) returns. An owner that cannot do
 // the job (no chip with a pin map, no group switch) is refused with exit code 2 before any
 // pin is touched. Owners are rows of kOwners below: adding one is a row and its open function.
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -24,6 +28,7 @@
 #include "host/Console.h"
 #include "host/IntConversion.h"
 #include "sio/SioBuilder.h"
+#include "tools/gavreloctl/CtlChipset.h"
 #include "tools/gavreloctl/CtlCommand.h"
 #include "tools/gavreloctl/CtlSioReport.h"
 
@@ -69,7 +74,18 @@ struct TGpioOwner {
   std::string Name;                      // for messages and reports
   bool GroupSwitch = false;              // EnableGPIOGroup switches a bank
   std::string Refusal;
+  // After the command: why its accesses failed, "" when they did not (owners that can tell).
+  std::function<std::string()> AccessFailure;
 };
+
+// Ends a command: an owner whose accesses failed makes it fail, saying so.
+void Finish(const TGpioOwner& owner, const std::string& command, TCtlContext& context) {
+  CtlWarnChipsLeftUnlocked();
+  const std::string failure = owner.AccessFailure ? owner.AccessFailure() : "";
+  if (failure.empty()) return;
+  std::fprintf(stderr, "gpio %s: %s: %s\n", command.c_str(), owner.Name.c_str(), failure.c_str());
+  context.ExitCode = kCtlFailed;
+}
 
 std::string Hex(unsigned value, int digits) {
   char text[16];
@@ -100,19 +116,51 @@ TGpioOwner OpenSuperIo() {
   return owner;
 }
 
+// The GPIO block of the Intel I/O controller hub, at the base its LPC bridge names.
+TGpioOwner OpenIch() {
+  TGpioOwner owner;
+  owner.Refusal = CtlIchRefusal();
+  if (!owner.Refusal.empty()) return owner;
+  auto ich = std::make_unique<TIch>();
+  owner.Name = "ICH GPIO at " + Hex(ich->m_GpioBase, 4);
+  owner.Pins = ich.get();
+  owner.Held = std::move(ich);
+  return owner;
+}
+
+// The pads of the Skylake PCH, only on a 100-series PCH unless forced (CtlChipset.h).
+TGpioOwner OpenSkylakePch(bool force) {
+  TGpioOwner owner;
+  owner.Refusal = CtlSkylakePchRefusal(force);
+  if (!owner.Refusal.empty()) return owner;
+  auto pch = std::make_unique<TSkylakePCH>();
+  owner.Name = "Skylake PCH pads (LPC " +
+               Hex(TReadWrite::Instance().ReadPciWord(0, 31, 0, 2), 4).substr(2) + ")";
+  const TSkylakePCH* held = pch.get();
+  owner.AccessFailure = [held] {
+    return held->m_PadAccessFailed ? std::string("a pad configuration read or write failed")
+                                   : std::string();
+  };
+  owner.Pins = pch.get();
+  owner.Held = std::move(pch);
+  return owner;
+}
+
 struct TGpioOwnerKind {
   const char* Name;
-  TGpioOwner (*Open)();
+  TGpioOwner (*Open)(bool force);
 };
 
 constexpr TGpioOwnerKind kOwners[] = {
-    {"sio", &OpenSuperIo},
+    {"sio", [](bool) { return OpenSuperIo(); }},
+    {"ich", [](bool) { return OpenIch(); }},
+    {"pch", &OpenSkylakePch},
 };
 
-TGpioOwner OpenOwner(const std::string& name) {
+TGpioOwner OpenOwner(const std::string& name, bool force) {
   CtlRequireHardwareAccess();  // every owner is hardware
   for (const TGpioOwnerKind& kind : kOwners)
-    if (name == kind.Name) return kind.Open();
+    if (name == kind.Name) return kind.Open(force);
   TGpioOwner none;
   none.Refusal = "unknown owner \"" + name + "\"";
   return none;
@@ -144,14 +192,19 @@ struct TPinOptions {
   std::vector<std::string> Settings;
   std::string Pin;
   bool Json = false;
+  bool Force = false;
 };
 
 void RunList(const TPinOptions& options, TCtlContext& context) {
-  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioOwner owner = OpenOwner(options.Owner, options.Force);
   TGpioBase* pins = OwnerOrRefuse(owner, "list", context);
   if (pins == nullptr) return;
   std::vector<std::wstring> lines;
   pins->ListGPIOState(lines);
+  if (owner.AccessFailure && !owner.AccessFailure().empty()) {
+    Finish(owner, "list", context);  // the states of failed reads are no data: none is shown
+    return;
+  }
   // Entries the owner never decodes (bank 0 of a Super I/O chip, for one) hold no state: they
   // are left out rather than shown as pins.
   nlohmann::json report = {{"owner", options.Owner}, {"chip", owner.Name}};
@@ -175,21 +228,25 @@ void RunList(const TPinOptions& options, TCtlContext& context) {
     std::string bank;
     for (const auto& entry : report["pins"]) {
       const std::string pin = entry["pin"];
-      // A blank line between banks (all but the last digit of the name).
-      if (!bank.empty() && pin.substr(0, pin.size() - 1) != bank) std::printf("\n");
-      bank = pin.substr(0, pin.size() - 1);
+      // A blank line between banks: all but the last digit of the name, or up to its last
+      // "_" (GPP_B_12, GPIO16_3).
+      const std::size_t underscore = pin.rfind('_');
+      const std::string pinBank =
+          pin.substr(0, underscore != std::string::npos ? underscore + 1 : pin.size() - 1);
+      if (!bank.empty() && pinBank != bank) std::printf("\n");
+      bank = pinBank;
       std::printf("%s = %s\n", pin.c_str(), entry["state"].get<std::string>().c_str());
     }
     if (!report["undecoded"].empty())
       std::printf("(%zu entries the chip does not decode are not shown)\n",
                   report["undecoded"].size());
   }
-  CtlWarnChipsLeftUnlocked();
   if (report["pins"].empty()) context.ExitCode = kCtlFailed;
+  Finish(owner, "list", context);
 }
 
 void RunSet(const TPinOptions& options, TCtlContext& context) {
-  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioOwner owner = OpenOwner(options.Owner, options.Force);
   TGpioBase* pins = OwnerOrRefuse(owner, "set", context);
   if (pins == nullptr) return;
   for (const std::string& argument : options.Settings) {
@@ -203,11 +260,11 @@ void RunSet(const TPinOptions& options, TCtlContext& context) {
     for (const std::wstring& token : Tokens(argument))
       std::printf("%s: written\n", host::WideToUtf8(token).c_str());
   }
-  CtlWarnChipsLeftUnlocked();
+  Finish(owner, "set", context);
 }
 
 void RunCheck(const TPinOptions& options, TCtlContext& context) {
-  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioOwner owner = OpenOwner(options.Owner, options.Force);
   TGpioBase* pins = OwnerOrRefuse(owner, "check", context);
   if (pins == nullptr) return;
   bool allMatch = true;
@@ -231,12 +288,12 @@ void RunCheck(const TPinOptions& options, TCtlContext& context) {
                   ok ? "match" : "mismatch");
     }
   }
-  CtlWarnChipsLeftUnlocked();
   context.ExitCode = allMatch ? kCtlSuccess : kCtlFailed;
+  Finish(owner, "check", context);
 }
 
 void RunEnable(const TPinOptions& options, TCtlContext& context) {
-  TGpioOwner owner = OpenOwner(options.Owner);
+  TGpioOwner owner = OpenOwner(options.Owner, options.Force);
   TGpioBase* pins = OwnerOrRefuse(owner, "enable", context);
   if (pins == nullptr) return;
   std::wstring token = TGpioBase::NormalizeGPIOSettings(host::Utf8ToWide(options.Pin));
@@ -266,8 +323,12 @@ void AddPinCommands(CLI::App* gpio, TCtlContext& context) {
   auto options = std::make_shared<TPinOptions>();
   std::vector<std::string> names;
   for (const TGpioOwnerKind& kind : kOwners) names.emplace_back(kind.Name);
-  gpio->add_option("--owner", options->Owner, "Pin owner for list/set/check/enable (default sio)")
+  gpio->add_option("--owner", options->Owner,
+                   "Pin owner for list/set/check/enable: sio (Super I/O at 0x2E, the default), "
+                   "ich (Intel ICH GPIO block) or pch (Skylake PCH pads)")
       ->check(CLI::IsMember(names));
+  gpio->add_flag("--force", options->Force,
+                 "Let the pch owner run even when 00:1f.0 is no Intel 100-series PCH");
 
   CLI::App* list = gpio->add_subcommand("list", "List the owner's pins and their states");
   list->add_flag("--json", options->Json, "Print the result as JSON");

@@ -88,8 +88,13 @@ int RunPanel(const TPanelOptions& options, bool apply) {
       return kCtlFailed;
     }
   }
-  if (type == L"ICH_GPIO" && !CtlIchUsable()) return kCtlFailed;
-  if (type == L"SKLPCH_GPIO" && !CtlSkylakePchUsable(options.Force)) return kCtlFailed;
+  const std::string refusal = type == L"ICH_GPIO"      ? CtlIchRefusal()
+                              : type == L"SKLPCH_GPIO" ? CtlSkylakePchRefusal(options.Force)
+                                                       : "";
+  if (!refusal.empty()) {
+    std::fprintf(stderr, "gavreloctl: %s\n", refusal.c_str());
+    return kCtlFailed;
+  }
 
   form->m_Type = type;
   form->FillPanel(pins);
