@@ -62,6 +62,16 @@ std::uint64_t Number(const nlohmann::json& value, const std::string& what, std::
   return result;
 }
 
+void CheckKeys(const nlohmann::json& object, const std::string& what,
+               std::initializer_list<const char*> known) {
+  if (!object.is_object()) throw std::runtime_error(what + ": expected an object");
+  for (const auto& [key, value] : object.items()) {
+    bool found = false;
+    for (const char* k : known) found = found || key == k;
+    if (!found) throw std::runtime_error(what + ": unknown field \"" + key + "\"");
+  }
+}
+
 std::uint64_t NumberOr(const nlohmann::json& object, const char* key, std::uint64_t fallback,
                        const std::string& what, std::uint64_t max) {
   if (!object.is_object() || !object.contains(key)) return fallback;

@@ -7,12 +7,18 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
 namespace board {
+
+// Refuses an object holding a field outside `known` (a misspelt field would otherwise be
+// ignored silently), or a value that is no object at all.
+void CheckKeys(const nlohmann::json& object, const std::string& what,
+               std::initializer_list<const char*> known);
 
 std::uint64_t Number(const nlohmann::json& value, const std::string& what,
                      std::uint64_t max = UINT64_MAX);

@@ -2,7 +2,6 @@
 // the pad configuration of a Skylake (100-series) platform controller hub
 // (docs/board-file.md describes the format).
 
-#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,16 +16,6 @@
 namespace {
 
 constexpr std::uint16_t kLpcBridge = 0x1F << 3;  // 00:1f.0
-
-void CheckKeys(const nlohmann::json& object, const std::string& what,
-               std::initializer_list<const char*> known) {
-  if (!object.is_object()) throw std::runtime_error(what + ": expected an object");
-  for (const auto& [key, value] : object.items()) {
-    bool found = false;
-    for (const char* k : known) found = found || key == k;
-    if (!found) throw std::runtime_error(what + ": unknown field \"" + key + "\"");
-  }
-}
 
 std::string Text(const nlohmann::json& value, const std::string& what) {
   if (!value.is_string()) throw std::runtime_error(what + ": expected a text");
@@ -49,7 +38,7 @@ std::uint16_t IchGpioBase(TVirtualBoard& board) {
 
 void ParseIch(TVirtualBoard& board, const nlohmann::json& ich) {
   const std::string what = "chipset_gpio.ich";
-  CheckKeys(ich, what, {"name", "registers", "inputs_high", "comment"});
+  board::CheckKeys(ich, what, {"name", "registers", "inputs_high", "comment"});
   const std::string name = ich.contains("name") ? Text(ich["name"], what + ".name") : "ICH";
   auto device = std::make_unique<TIchGpio>(name, IchGpioBase(board));
   if (ich.contains("registers")) {
@@ -80,7 +69,7 @@ void ParseIch(TVirtualBoard& board, const nlohmann::json& ich) {
 
 void ParsePch(TVirtualBoard& board, const nlohmann::json& pch) {
   const std::string what = "chipset_gpio.skylake_pch";
-  CheckKeys(pch, what, {"name", "padbar", "pads", "inputs_high", "comment"});
+  board::CheckKeys(pch, what, {"name", "padbar", "pads", "inputs_high", "comment"});
   const std::string name = pch.contains("name") ? Text(pch["name"], what + ".name") : "Skylake PCH";
   std::uint32_t padBars[TSkylakePchCommunity::kCommunities];
   for (auto& bar : padBars) bar = TSkylakePchCommunity::kDefaultPadBar;
@@ -116,7 +105,7 @@ void ParsePch(TVirtualBoard& board, const nlohmann::json& pch) {
     for (const auto& [pad, value] : pads.items()) {
       const std::string where = what + ".pads." + pad;
       TSkylakePchCommunity* community = holding(pad, where);
-      CheckKeys(value, where, {"dw0", "dw1", "mode"});
+      board::CheckKeys(value, where, {"dw0", "dw1", "mode"});
       std::uint32_t dw0 = static_cast<std::uint32_t>(
           board::NumberOr(value, "dw0", TSkylakePchCommunity::kDefaultDw0, where, 0xFFFFFFFF));
       const auto dw1 = static_cast<std::uint32_t>(board::NumberOr(value, "dw1", 0, where, 0xFFFFFFFF));
@@ -141,7 +130,7 @@ void ParsePch(TVirtualBoard& board, const nlohmann::json& pch) {
 
 void ParseChipsetGpioSection(TVirtualBoard& board, const nlohmann::json& section,
                              const std::filesystem::path& /*boardDir*/) {
-  CheckKeys(section, "chipset_gpio", {"ich", "skylake_pch", "comment"});
+  board::CheckKeys(section, "chipset_gpio", {"ich", "skylake_pch", "comment"});
   if (section.contains("ich")) ParseIch(board, section["ich"]);
   if (section.contains("skylake_pch")) ParsePch(board, section["skylake_pch"]);
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "app/MainForm.h"
 #include "diag/DebugConsole.h"
 #include "diag/ProcessState.h"
+#include "host/Console.h"
 #include "sim/SuperIoChip.h"
 #include "sim/VirtualBoard.h"
 #include "sio/SioBuilder.h"
@@ -205,6 +208,40 @@ TEST_F(PanelTest, SkylakePadsAreAppliedAndRefreshedByTheirGroupNames) {
   Click(false);
   EXPECT_EQ((*form.m_StateRadios)[0].ItemIndex, 1);  // Output High
   EXPECT_EQ((*form.m_StateRadios)[1].ItemIndex, 0);  // Output Low
+}
+
+TEST_F(PanelTest, HandlersRunOnEveryBoardFileForEveryOwnerKind) {
+  std::vector<std::string> boards;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(GAVRELO_SOURCE_DIR) + "/boards"))
+    if (entry.path().extension() == ".json") boards.push_back(entry.path().filename().string());
+  std::sort(boards.begin(), boards.end());
+  ASSERT_GE(boards.size(), 3u);
+  for (const std::string& board : boards) {
+    for (const wchar_t* type : {L"SIO_GPIO", L"ICH_GPIO", L"SKLPCH_GPIO"}) {
+      const std::string what = board + " " + host::WideToUtf8(type);
+      SetUp();
+      try {
+        Open(board, type);
+      } catch (const std::exception& error) {  // a board whose images are absent here
+        ::testing::internal::GetCapturedStdout();
+        std::cout << "skipped " << what << ": " << error.what() << "\n";
+        continue;
+      }
+      m_Form->FillPanel({L"GPIO12", L"GPIOB12"});
+      m_Services.Events.clear();
+      const std::string apply = Click(true);
+      const std::string refresh = Click(false);
+      EXPECT_EQ(apply.rfind("[----Button Apply Click----]\n", 0), 0u) << what;
+      EXPECT_NE(refresh.find("RefGP ... [GPIOB12=InputHigh]\n"), std::string::npos) << what;
+      EXPECT_EQ(m_Services.Events, (std::vector<std::string>{"Sleep 500"})) << what;
+      for (const auto& device : m_Board->PortDevices()) {
+        if (auto* chip = dynamic_cast<TSuperIoChip*>(device.get())) {
+          EXPECT_FALSE(chip->Report()["left_unlocked"].get<bool>()) << what << " " << chip->Name();
+        }
+      }
+      TearDown();
+    }
+  }
 }
 
 }  // namespace
