@@ -240,13 +240,16 @@ TBytes BuildFadt(const json& f, const std::string& path, const TAcpiDefaults& d,
                  std::uint64_t facs, std::uint64_t dsdt) {
   CheckKeys(f, path, {"revision", "oem_id", "oem_table_id", "oem_revision", "length", "sci_int",
                       "smi_cmd", "acpi_enable", "acpi_disable", "s4bios_req", "pstate_cnt",
-                      "pm1a_evt_blk", "pm1a_cnt_blk", "pm_tmr_blk", "flags"});
+                      "pm1a_evt_blk", "pm1a_cnt_blk", "pm_tmr_blk", "flags", "x_pointers_only"});
   TBytes t = AcpiTable("FACP", f, path, d, 4);
   std::size_t length = Num(f, "length", 244, path, 4096);
   if (length < 116) Fail(path + ".length", "an FADT holds at least 116 bytes");
+  // Modern firmware may fill in only the 64-bit X_FIRMWARE_CTRL and X_DSDT.
+  const bool xOnly = f.value("x_pointers_only", false);
+  if (xOnly && length < 148) Fail(path + ".x_pointers_only", "needs an FADT of at least 148 bytes");
   t.resize(length, 0);
-  Put(t, 36, facs, 4);
-  Put(t, 40, dsdt, 4);
+  Put(t, 36, xOnly ? 0 : facs, 4);
+  Put(t, 40, xOnly ? 0 : dsdt, 4);
   Put(t, 46, Num(f, "sci_int", 9, path, 0xFFFF), 2);
   Put(t, 48, Num(f, "smi_cmd", 0xB2, path, 0xFFFFFFFF), 4);
   t[52] = static_cast<std::uint8_t>(Num(f, "acpi_enable", 0xF1, path, 0xFF));
@@ -368,13 +371,16 @@ void BuildAcpi(const json& a, const std::string& path, TFirmwareImage& image) {
   CheckObject(a, path);
   CheckKeys(a, path, {"rsdp_address", "revision", "tables_address", "oem_id", "oem_table_id",
                       "oem_revision", "fadt", "facs", "dsdt", "ssdts", "madt", "ecdt", "mcfg",
-                      "tables"});
+                      "tables", "rsdt"});
   TAcpiDefaults d{Padded(a, "oem_id", "GAVREL", 6, path),
                   Padded(a, "oem_table_id", "GAVRELO", 8, path),
                   Num(a, "oem_revision", 1, path, 0xFFFFFFFF)};
   std::uint64_t rsdpAddress = Num(a, "rsdp_address", 0xF6000, path, 0xFFFFFFFF);
   if (rsdpAddress % 16 != 0) Fail(path + ".rsdp_address", "the root pointer is 16-byte aligned");
   std::uint64_t revision = Num(a, "revision", 0, path, 0xFF);
+  // Firmware of microVMs and some UEFI machines offers the XSDT alone.
+  const bool withRsdt = a.value("rsdt", true);
+  if (!withRsdt && revision < 2) Fail(path + ".rsdt", "an XSDT alone needs revision 2");
   TAcpiLayout layout(Num(a, "tables_address", 0x1FFF0000, path, 0xFFFFFFFF));
 
   std::vector<std::uint64_t> listed;  // RSDT entries in order
@@ -426,10 +432,13 @@ void BuildAcpi(const json& a, const std::string& path, TFirmwareImage& image) {
     }
   }
 
-  TBytes rsdt = AcpiTable("RSDT", json::object(), path + ".rsdt", d, 1);
-  for (std::uint64_t address : listed) Put(rsdt, rsdt.size(), address, 4);
-  SealTable(rsdt);
-  std::uint64_t rsdtAddress = layout.Place(std::move(rsdt), 16);
+  std::uint64_t rsdtAddress = 0;
+  if (withRsdt) {
+    TBytes rsdt = AcpiTable("RSDT", json::object(), path + ".rsdt", d, 1);
+    for (std::uint64_t address : listed) Put(rsdt, rsdt.size(), address, 4);
+    SealTable(rsdt);
+    rsdtAddress = layout.Place(std::move(rsdt), 16);
+  }
   std::uint64_t xsdtAddress = 0;
   if (revision >= 2) {
     TBytes xsdt = AcpiTable("XSDT", json::object(), path + ".xsdt", d, 1);
@@ -472,7 +481,9 @@ void AddStrings(TBytes& s, const std::vector<std::string>& strings) {
 void BuildSmbios(const json& sm, const std::string& path, TFirmwareImage& image) {
   CheckObject(sm, path);
   CheckKeys(sm, path, {"version", "entry_address", "table_address", "memory_arrays",
-                       "memory_devices", "raw_structures"});
+                       "memory_devices", "raw_structures", "anchor"});
+  const std::string anchor = sm.value("anchor", std::string("_SM_"));
+  if (anchor != "_SM_" && anchor != "_SM3_") Fail(path + ".anchor", "\"_SM_\" or \"_SM3_\"");
   unsigned major = 2, minor = 8;
   if (sm.contains("version")) {
     const json& v = sm["version"];
@@ -574,6 +585,21 @@ void BuildSmbios(const json& sm, const std::string& path, TFirmwareImage& image)
   add(std::move(end));
   if (table.size() > 0xFFFF) Fail(path, "structure table longer than 65535 bytes");
 
+  if (anchor == "_SM3_") {
+    // The SMBIOS 3 entry point: 24 bytes, the table's maximum size and 64-bit address.
+    TBytes ep3(24, 0);
+    std::memcpy(ep3.data(), "_SM3_", 5);
+    ep3[6] = 24;
+    ep3[7] = static_cast<std::uint8_t>(major);
+    ep3[8] = static_cast<std::uint8_t>(minor);
+    ep3[10] = 1;  // entry point revision
+    Put(ep3, 12, table.size(), 4);
+    Put(ep3, 16, tableAddress, 8);
+    SealChecksum(ep3, 5, 0, 24);
+    image.Blobs.push_back({path + ".entry_address", entry, std::move(ep3)});
+    image.Blobs.push_back({path + ".table_address", tableAddress, std::move(table)});
+    return;
+  }
   TBytes ep(31, 0);
   std::memcpy(ep.data(), "_SM_", 4);
   ep[5] = 0x1F;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "diag/DebugConsole.h"
@@ -80,9 +81,17 @@ bool TAcpiBase::AddRootPointer(std::uint64_t address) {
   std::span<const std::uint8_t> bytes(rsdp);
   std::uint32_t length = rsdp[15] == 0 ? 20 : *firmware::Dword(bytes, 20);
   AppendEntry(static_cast<std::uint32_t>(address), length);
-  // The 64-bit XSDT address is not used: every table the tool decodes is also reachable
-  // through the RSDT.
-  AppendEntry(*firmware::Dword(bytes, 16), 0);
+  // The RSDT, which lists every table the tool decodes. Only when the root pointer has
+  // none (revision 2 and later may give the XSDT alone) is the XSDT the root table.
+  std::uint32_t root = *firmware::Dword(bytes, 16);
+  if (root == 0 && rsdp[15] >= 2) {
+    const std::uint64_t xsdt = *firmware::Dword(bytes, 24) | std::uint64_t{*firmware::Dword(bytes, 28)} << 32;
+    if (xsdt != 0 && xsdt <= 0xFFFFFFFF) {
+      root = static_cast<std::uint32_t>(xsdt);
+      RootIsXsdt = true;
+    }
+  }
+  AppendEntry(root, 0);
   return true;
 }
 
@@ -109,13 +118,25 @@ void TAcpiBase::BuildAcpiTable() {
     if (address == 0) continue;
     std::array<std::uint8_t, kHeaderLength> header;
     header.fill(0xFF);
-    ReadWrite.ReadMemBlock(header.data(), static_cast<std::uint32_t>(header.size()), address);
+    if (!ReadWrite.ReadMemBlock(header.data(), static_cast<std::uint32_t>(header.size()), address)) {
+      Tables[i].Refused = true;
+      Console.LogValue(kLabel, "Table header unreadable, table not decoded", 12);
+      continue;
+    }
     std::uint32_t length = *firmware::Dword(std::span<const std::uint8_t>(header), 4);
     Tables[i].Length = length;
     Console.LogValue("BuildAcpiTable", "Table = " + PrintableSignature(header.data()), 12);
+    if (length > kMaxTableLength) {
+      // Listed as its header claims, never read: by the walk nor by any later scan.
+      Tables[i].Refused = true;
+      ReportBound("Table length beyond limit, table not read");
+      continue;
+    }
 
     void (TAcpiBase::*handler)(std::span<const std::uint8_t>) = nullptr;
     if (std::memcmp(header.data(), "RSDT", 4) == 0) handler = &TAcpiBase::BuildRSDT;
+    else if (i == 1 && RootIsXsdt && std::memcmp(header.data(), "XSDT", 4) == 0)
+      handler = &TAcpiBase::BuildXSDT;
     else if (std::memcmp(header.data(), "FACP", 4) == 0) handler = &TAcpiBase::BuildFACP;
     else if (std::memcmp(header.data(), "APIC", 4) == 0) handler = &TAcpiBase::BuildAPIC;
     else if (std::memcmp(header.data(), "ECDT", 4) == 0) handler = &TAcpiBase::BuildECDT;
@@ -123,17 +144,20 @@ void TAcpiBase::BuildAcpiTable() {
     else if (std::memcmp(header.data(), "MCFG", 4) == 0) handler = &TAcpiBase::BuildMCFG;
     if (handler == nullptr) continue;
 
-    if (length > kMaxTableLength) {
-      ReportBound("Table length beyond limit, table not read");
-      continue;
-    }
     if (m_BytesRead + length > kMaxBytesRead) {
+      Tables[i].Refused = true;
       ReportBound("Data limit reached, table not read");
       continue;
     }
     m_BytesRead += length;
     std::vector<std::uint8_t> table(length, 0xFF);
-    if (length > 0) ReadWrite.ReadMemBlock(table.data(), length, address);
+    if (length > 0 && !ReadWrite.ReadMemBlock(table.data(), length, address)) {
+      // Decoding the all-ones failure value would list phantom tables and set ports of
+      // 0xFFFF: the table stays listed, undecoded.
+      Tables[i].Refused = true;
+      Console.LogValue(kLabel, "Table body unreadable, table not decoded", 12);
+      continue;
+    }
     (this->*handler)(table);
   }
 }
@@ -148,30 +172,46 @@ void TAcpiBase::BuildRSDT(std::span<const std::uint8_t> table) {
 void TAcpiBase::BuildFACP(std::span<const std::uint8_t> table) {
   // Fields are taken only where the table holds them: a truncated FADT leaves the rest of
   // the settings at their defaults.
-  if (auto v = firmware::Dword(table, 40)) {
-    DsdtAddress = *v;
+  std::optional<std::uint32_t> dsdt = firmware::Dword(table, 40);
+  if (dsdt == 0u) {
+    // Firmware that gives the DSDT only in the 64-bit X_DSDT (offset 140); one above 4 GiB
+    // cannot be listed.
+    const auto low = firmware::Dword(table, 140), high = firmware::Dword(table, 144);
+    if (low && high && *high == 0 && *low != 0) dsdt = low;
+  }
+  if (dsdt) {
+    DsdtAddress = *dsdt;
     char text[32];
     std::snprintf(text, sizeof text, "DsdtAddress = 0x%08X", DsdtAddress);
     Console.LogValue("TAcpiBase::BuildFACP", text, 10);
   }
-  if (auto v = firmware::Word(table, 46)) Settings.SciInterrupt = *v;
-  if (auto v = firmware::Dword(table, 48)) Settings.SmiCommandPort = static_cast<std::uint16_t>(*v);
-  if (auto v = firmware::Byte(table, 52)) Settings.AcpiEnableValue = *v;
-  if (auto v = firmware::Byte(table, 53)) Settings.AcpiDisableValue = *v;
-  if (auto v = firmware::Byte(table, 54)) Settings.S4BiosRequest = *v;
-  if (auto v = firmware::Byte(table, 55)) Settings.PStateControl = *v;
-  if (auto v = firmware::Dword(table, 56)) Settings.Pm1aEventBlock = static_cast<std::uint16_t>(*v);
-  if (auto v = firmware::Dword(table, 76)) Settings.PmTimerBlock = static_cast<std::uint16_t>(*v);
-  if (auto v = firmware::Dword(table, 112))
-    Settings.PmTimer32Bit = static_cast<std::uint16_t>(*v & 0x100);
+  RwCfg& s = Settings;
+  if (auto v = firmware::Word(table, 46)) SetFromFirmware(s.SciInterrupt, *v, "SciInterrupt");
+  if (auto v = firmware::Dword(table, 48)) SetFromFirmware(s.SmiCommandPort, *v, "SmiCommandPort");
+  if (auto v = firmware::Byte(table, 52)) SetFromFirmware(s.AcpiEnableValue, *v, "AcpiEnableValue");
+  if (auto v = firmware::Byte(table, 53)) SetFromFirmware(s.AcpiDisableValue, *v, "AcpiDisableValue");
+  if (auto v = firmware::Byte(table, 54)) SetFromFirmware(s.S4BiosRequest, *v, "S4BiosRequest");
+  if (auto v = firmware::Byte(table, 55)) SetFromFirmware(s.PStateControl, *v, "PStateControl");
+  if (auto v = firmware::Dword(table, 56)) SetFromFirmware(s.Pm1aEventBlock, *v, "Pm1aEventBlock");
+  if (auto v = firmware::Dword(table, 76)) SetFromFirmware(s.PmTimerBlock, *v, "PmTimerBlock");
+  if (auto v = firmware::Dword(table, 112)) SetFromFirmware(s.PmTimer32Bit, *v & 0x100, "PmTimer32Bit");
   if (auto facs = firmware::Dword(table, 36)) {
     if (!AppendEntry(*facs, 0)) return;
   }
-  if (auto dsdt = firmware::Dword(table, 40)) AppendEntry(*dsdt, 0);
+  if (dsdt) AppendEntry(*dsdt, 0);
+}
+
+void TAcpiBase::BuildXSDT(std::span<const std::uint8_t> table) {
+  for (std::size_t offset = kHeaderLength; offset + 8 <= table.size(); offset += 8) {
+    const std::uint32_t low = *firmware::Dword(table, offset);
+    const std::uint32_t high = *firmware::Dword(table, offset + 4);
+    if (high != 0 || low == 0) continue;
+    if (!AppendEntry(low, 0)) return;
+  }
 }
 
 void TAcpiBase::BuildAPIC(std::span<const std::uint8_t> table) {
-  if (auto v = firmware::Dword(table, 36)) Settings.LocalApicBase = *v;
+  if (auto v = firmware::Dword(table, 36)) SetFromFirmware(Settings.LocalApicBase, *v, "LocalApicBase");
   // Interrupt controller structures: type byte, length byte, body. The walk ends at the
   // table's end or at a structure whose length is 0 (which would never advance).
   std::size_t offset = 44;
@@ -182,16 +222,16 @@ void TAcpiBase::BuildAPIC(std::span<const std::uint8_t> table) {
     if (type == 1 && length >= 12 && offset + 12 <= table.size()) {
       // I/O APIC: id at 2, address at 4, global system interrupt base at 8.
       if (*firmware::Dword(table, offset + 8) == 0)
-        Settings.IoApicBase = *firmware::Dword(table, offset + 4);
+        SetFromFirmware(Settings.IoApicBase, *firmware::Dword(table, offset + 4), "IoApicBase");
     }
     offset += length;
   }
 }
 
 void TAcpiBase::BuildECDT(std::span<const std::uint8_t> table) {
-  if (auto v = firmware::Byte(table, 36)) Settings.EcAddressSpace = *v;
-  if (auto v = firmware::Dword(table, 40)) Settings.EcCommandPort = static_cast<std::uint16_t>(*v);
-  if (auto v = firmware::Dword(table, 52)) Settings.EcDataPort = static_cast<std::uint16_t>(*v);
+  if (auto v = firmware::Byte(table, 36)) SetFromFirmware(Settings.EcAddressSpace, *v, "EcAddressSpace");
+  if (auto v = firmware::Dword(table, 40)) SetFromFirmware(Settings.EcCommandPort, *v, "EcCommandPort");
+  if (auto v = firmware::Dword(table, 52)) SetFromFirmware(Settings.EcDataPort, *v, "EcDataPort");
 }
 
 void TAcpiBase::BuildDSDT(std::span<const std::uint8_t> table) {

@@ -9,12 +9,21 @@
 // when that FADT is visited. Entries are not de-duplicated.
 //
 // Firmware tables are untrusted. The walk is bounded (see the k* limits below); when a
-// bound is hit the walk logs it, sets BoundHit and goes on with what it has.
+// bound is hit the walk logs it, sets BoundHit and goes on with what it has. Only what was
+// read is decoded: a table whose header or body cannot be read is listed, marked Refused,
+// and not decoded.
+//
+// Firmware that offers only the 64-bit pointers (UEFI machines, microVMs) is read through
+// them where the 32-bit path finds nothing: a root pointer whose RSDT address is 0 names
+// the XSDT (64-bit entries) as the root table, and an FADT whose DSDT pointer is 0 names
+// the DSDT in X_DSDT. A board that has the 32-bit pointers is read through them alone.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "hwaccess/IoObject.h"
@@ -24,6 +33,9 @@ struct TAcpiTableEntry {
   std::uint32_t Address = 0;
   // From the table's header once the walk has visited the entry; 0 until then.
   std::uint32_t Length = 0;
+  // The walk did not read the table: its header or body could not be read, or its length
+  // is beyond kMaxTableLength or the data bound. Nothing scans a refused table.
+  bool Refused = false;
 };
 
 class TAcpiBase : public TIoObject {
@@ -53,6 +65,11 @@ class TAcpiBase : public TIoObject {
   std::size_t Current = 0;
   // A bound of the walk was hit (the list or the data read is incomplete).
   bool BoundHit = false;
+  // Entry 1 is the XSDT, because the root pointer gives no RSDT address.
+  bool RootIsXsdt = false;
+  // The settings record fields the walk wrote from the tables ("SciInterrupt", ...); every
+  // other platform value is the record's built-in default.
+  std::set<std::string> FromFirmware;
 
   bool FindRootPointer();
   // Windows keeps a copy of the root table in the registry; this tool's equivalent is the
@@ -63,6 +80,8 @@ class TAcpiBase : public TIoObject {
   void BuildAcpiTable();
 
   void BuildRSDT(std::span<const std::uint8_t> table);
+  // The root table when it is the XSDT: 64-bit entries (those above 4 GiB cannot be listed).
+  void BuildXSDT(std::span<const std::uint8_t> table);
   void BuildFACP(std::span<const std::uint8_t> table);
   void BuildAPIC(std::span<const std::uint8_t> table);
   void BuildECDT(std::span<const std::uint8_t> table);
@@ -78,6 +97,12 @@ class TAcpiBase : public TIoObject {
   // Appends unless the list is full; false (and logged once) when it is.
   bool AppendEntry(std::uint32_t address, std::uint32_t length);
   void ReportBound(const char* what);
+  // Writes one settings field and notes that it came from the firmware.
+  template <class T, class V>
+  void SetFromFirmware(T& field, V value, const char* name) {
+    field = static_cast<T>(value);
+    FromFirmware.insert(name);
+  }
 
   std::uint64_t m_BytesRead = 0;
 };

@@ -6,6 +6,7 @@
 #include "diag/ProcessState.h"
 #include "hwaccess/ReadWrite.h"
 #include "platform/FirmwareBytes.h"
+#include "platform/FirmwareSearch.h"
 
 namespace {
 
@@ -56,26 +57,15 @@ TOrvBiosInfo::TOrvBiosInfo() : m_ReadWrite(TReadWrite::Instance()) {
   SignatureFound = SignaturePresent(m_ReadWrite);
   if (!SignatureFound) return;
 
-  // Occurrence k of the signature over 0x20000 bytes. Each search starts just after the
-  // previous match, which yields the same copies as counting k matches from the start of
-  // the area, without rescanning it for every copy.
+  // Every copy of the signature over 0x20000 bytes, in order, until one whose 64 bytes read
+  // and sum to 0. A copy that cannot be read is no record, whatever the buffer holds.
   constexpr std::uint32_t kRecordArea = 0x20000;
-  std::uint64_t from = kAreaStart;
-  for (std::uint32_t k = 0; k < kMaxCandidates; ++k) {
-    std::uint64_t consumed = from - kAreaStart;
-    if (consumed >= kRecordArea) break;
-    std::uint64_t match = m_ReadWrite.SearchMem(from, static_cast<std::uint32_t>(kRecordArea - consumed),
-                                                1, kSignature, kSignatureLength, 0);
-    if ((match & 0xFFFFFFFF) == kNotFound) break;
-    m_ReadWrite.ReadMemBlock(Record.data(), kRecordLength, match);
-    if (firmware::Sum8(Record) == 0) {
-      RecordValid = true;
-      break;
-    }
-    from = match + 1;
-    if (k + 1 == kMaxCandidates)
-      TDebugConsole::Instance().LogValue("TOrvBiosInfo", "Record candidate limit reached", 12);
-  }
+  RecordValid = firmware::FindAcceptedCopy(
+      m_ReadWrite, kAreaStart, kRecordArea, kSignature, kSignatureLength,
+      [this](std::uint64_t match) {
+        return m_ReadWrite.ReadMemBlock(Record.data(), kRecordLength, match) &&
+               firmware::Sum8(Record) == 0;
+      });
   if (!RecordValid) return;
 
   RawProjectName = DecodeRawProjectName(Record);

@@ -19,9 +19,6 @@ class TOrvBiosInfo {
   static constexpr char kSignature[] = "$CN1368$";
   static constexpr std::uint32_t kSignatureLength = 8;
   static constexpr std::uint32_t kRecordLength = 64;
-  // Signature copies checked before giving up; real firmware holds one, sometimes a stale
-  // second copy.
-  static constexpr std::uint32_t kMaxCandidates = 256;
 
   static TOrvBiosInfo& Instance();
   virtual ~TOrvBiosInfo() = default;

@@ -81,6 +81,9 @@ bool TOrvSpec::CheckPStateSupport() {
   for (std::size_t i = 1; i < tables.size(); ++i) {
     const TAcpiTableEntry entry = tables[i];
     if (entry.Address == 0) continue;  // no table (see the ACPI walk)
+    // A table the walk refused (unreadable, or longer than the walk would read) is not
+    // scanned either: its length is no bound on anything.
+    if (entry.Refused) continue;
     std::array<std::uint8_t, 36> header;
     header.fill(0xFF);
     m_ReadWrite.ReadMemBlock(header.data(), static_cast<std::uint32_t>(header.size()),

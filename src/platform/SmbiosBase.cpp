@@ -8,12 +8,12 @@
 #include "host/FirmwareTables.h"
 #include "hwaccess/ReadWrite.h"
 #include "platform/FirmwareBytes.h"
+#include "platform/FirmwareSearch.h"
 
 namespace {
 
 TSmbiosBase* g_instance = nullptr;
 
-constexpr std::uint32_t kNotFound = 0xFFFFFFFF;
 constexpr std::uint64_t kAreaStart = 0xE0000;
 constexpr std::uint32_t kAreaSize = 0x20000;
 constexpr std::size_t kHeaderLength = 4;  // type, length, handle
@@ -37,38 +37,38 @@ TSmbiosBase::~TSmbiosBase() = default;
 
 TSmbiosBase::TSmbiosBase() {
   // Entry point: the first copy of "_SM_" in the legacy area whose 31 bytes sum to 0.
-  // Each further candidate is searched from just after the previous one, which finds the
-  // same copies as counting matches from the start of the area, in one pass.
-  std::uint64_t from = kAreaStart;
-  for (std::uint32_t k = 0; k < kMaxAnchorCandidates && !Found; ++k) {
-    std::uint64_t consumed = from - kAreaStart;
-    if (consumed >= kAreaSize) break;
-    std::uint64_t match = ReadWrite.SearchMem(
-        from, static_cast<std::uint32_t>(kAreaSize - consumed), 1, "_SM_", 4, 0);
-    if ((match & 0xFFFFFFFF) == kNotFound) break;
-    if (AcceptEntryPoint(match)) break;
-    from = match + 1;
-    if (k + 1 == kMaxAnchorCandidates)
-      Console.LogValue("TSmbiosBase", "Entry point candidate limit reached", 12);
-  }
+  firmware::FindAcceptedCopy(ReadWrite, kAreaStart, kAreaSize, "_SM_", 4,
+                             [this](std::uint64_t match) { return AcceptEntryPoint(match); });
   // UEFI firmware need not place the entry point in the legacy area; the kernel records
   // where it is.
+  host::TFirmwareTableRecord record;
   if (!Found) {
-    host::TFirmwareTableRecord record = host::ReadFirmwareTableRecord();
+    record = host::ReadFirmwareTableRecord();
     if (record.Smbios && *record.Smbios <= 0xFFFFFFFFull - EntryPoint.size())
       AcceptEntryPoint(*record.Smbios);
   }
+  // Firmware with only the SMBIOS 3 entry point, found the same two ways.
+  if (!Found) {
+    firmware::FindAcceptedCopy(ReadWrite, kAreaStart, kAreaSize, "_SM3_", 5,
+                               [this](std::uint64_t match) { return AcceptEntryPoint3(match); });
+  }
+  if (!Found && record.Smbios3 && *record.Smbios3 <= 0xFFFFFFFFull - EntryPoint.size())
+    AcceptEntryPoint3(*record.Smbios3);
   if (!Found) return;
 
   Table.assign(TableLength, 0xFF);
-  if (TableLength > 0) ReadWrite.ReadMemBlock(Table.data(), TableLength, TableAddress);
+  if (TableLength > 0 && !ReadWrite.ReadMemBlock(Table.data(), TableLength, TableAddress)) {
+    Console.LogValue("TSmbiosBase", "Structure table unreadable, not walked", 12);
+    return;
+  }
   WalkTable(Table);
 }
 
 bool TSmbiosBase::AcceptEntryPoint(std::uint64_t address) {
   std::array<std::uint8_t, 31> bytes;
   bytes.fill(0xFF);
-  ReadWrite.ReadMemBlock(bytes.data(), static_cast<std::uint32_t>(bytes.size()), address);
+  if (!ReadWrite.ReadMemBlock(bytes.data(), static_cast<std::uint32_t>(bytes.size()), address))
+    return false;
   if (std::memcmp(bytes.data(), "_SM_", 4) != 0) return false;
   if (firmware::Sum8(bytes) != 0) return false;
   std::span<const std::uint8_t> ep(bytes);
@@ -77,6 +77,34 @@ bool TSmbiosBase::AcceptEntryPoint(std::uint64_t address) {
   TableAddress = *firmware::Dword(ep, 24);
   Version = static_cast<std::uint32_t>(bytes[6]) * 16 + bytes[7];
   EntryPoint = bytes;
+  Found = true;
+  return true;
+}
+
+bool TSmbiosBase::AcceptEntryPoint3(std::uint64_t address) {
+  // "_SM3_", checksum, length (24), major, minor, docrev, revision, reserved, the table's
+  // maximum size (u32 at 12) and its 64-bit address (at 16). The checksum covers `length`
+  // bytes.
+  std::array<std::uint8_t, 31> bytes;
+  bytes.fill(0xFF);
+  if (!ReadWrite.ReadMemBlock(bytes.data(), 24, address)) return false;
+  if (std::memcmp(bytes.data(), "_SM3_", 5) != 0) return false;
+  const std::uint32_t length = bytes[6];
+  if (length < 24 || length > bytes.size()) return false;
+  if (length > 24 && !ReadWrite.ReadMemBlock(bytes.data(), length, address)) return false;
+  std::span<const std::uint8_t> ep(bytes.data(), length);
+  if (firmware::Sum8(ep) != 0) return false;
+  const std::uint64_t tableAddress = *firmware::Dword(ep, 16) | std::uint64_t{*firmware::Dword(ep, 20)} << 32;
+  if (tableAddress > 0xFFFFFFFF) return false;  // beyond what TableAddress can hold
+  const std::uint32_t maximum = *firmware::Dword(ep, 12);
+  if (maximum > 0xFFFF) Console.LogValue("TSmbiosBase", "SMBIOS 3 table cut to 64 KiB", 12);
+  EntryPointAddress = static_cast<std::uint32_t>(address);
+  TableLength = static_cast<std::uint16_t>(std::min<std::uint32_t>(maximum, 0xFFFF));
+  TableAddress = static_cast<std::uint32_t>(tableAddress);
+  Version = static_cast<std::uint32_t>(bytes[7]) * 16 + bytes[8];
+  EntryPoint.fill(0);
+  std::copy_n(bytes.begin(), length, EntryPoint.begin());
+  Smbios3 = true;
   Found = true;
   return true;
 }
@@ -102,6 +130,7 @@ void TSmbiosBase::WalkTable(std::span<const std::uint8_t> table) {
     }
     ProcessStructure(rest.first(formatted));
     position += end + 2;
+    if (Smbios3 && rest[0] == 127) break;  // the end of a table given by its maximum size
   }
   SlotMismatch = DeclaredSlots != PopulatedSlots;
 }

@@ -2,9 +2,13 @@
 // TSmbiosBase: finds the SMBIOS 2.x entry point ("_SM_"), reads the structure table and
 // summarises the memory devices it lists (types 16 and 17).
 //
+// Firmware that offers only the SMBIOS 3 entry point ("_SM3_", 64-bit table address; UEFI
+// machines and microVMs) is read through it when no "_SM_" entry point exists at all.
+//
 // The structure table is untrusted. Its length is a 16-bit field, so the buffer is at most
-// 64 KiB; the walk stops at a structure whose formatted length is below 4 (the smallest
-// valid header) or whose string set runs past the table's end, and logs why.
+// 64 KiB (an SMBIOS 3 table's maximum size is cut to that); the walk stops at a structure
+// whose formatted length is below 4 (the smallest valid header) or whose string set runs
+// past the table's end, and logs why. A table that cannot be read is not walked.
 
 #include <array>
 #include <cstddef>
@@ -17,9 +21,6 @@
 class TSmbiosBase : public TIoObject {
  public:
   static constexpr std::size_t kMaxSlots = 32;
-  // Copies of the anchor tried before giving up. Real firmware holds one entry point and
-  // at most a stray copy of the anchor text in its code.
-  static constexpr std::uint32_t kMaxAnchorCandidates = 256;
 
   static TSmbiosBase& Instance();
   ~TSmbiosBase() override;
@@ -41,6 +42,9 @@ class TSmbiosBase : public TIoObject {
   std::uint16_t PopulatedSlots = 0;
   // The walk stopped at a malformed structure before the table's end.
   bool WalkTruncated = false;
+  // The entry point is the SMBIOS 3 one ("_SM3_"): the table's length is a maximum, and the
+  // walk ends at the end-of-table structure (type 127).
+  bool Smbios3 = false;
 
   // Walks a structure table held in memory (the constructor's step 3).
   void WalkTable(std::span<const std::uint8_t> table);
@@ -49,5 +53,6 @@ class TSmbiosBase : public TIoObject {
   TSmbiosBase();
   static void ResetInstance();
   bool AcceptEntryPoint(std::uint64_t address);
+  bool AcceptEntryPoint3(std::uint64_t address);
   void ProcessStructure(std::span<const std::uint8_t> formatted);
 };

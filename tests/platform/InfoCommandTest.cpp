@@ -52,7 +52,7 @@ TEST(InfoCommand, DemoBoardShowsTheGeneratedFirmware) {
 
   TRun text = RunInfo(board, "");
   ASSERT_EQ(text.Status, 0) << text.Output;
-  EXPECT_NE(text.Output.find("Model name        : GavreloDemo\n"), std::string::npos) << text.Output;
+  EXPECT_NE(text.Output.find("Model name        : \"GavreloDemo\"\n"), std::string::npos) << text.Output;
   EXPECT_NE(text.Output.find("RSD PTR"), std::string::npos) << text.Output;
 }
 
@@ -89,6 +89,32 @@ TEST(InfoCommand, Q35BoardShowsTheRealTableList) {
   EXPECT_EQ(j["acpi"]["mcfg_base"], 0xB0000000u);
   EXPECT_EQ(j["smbios"]["version"], "2.8");
   EXPECT_FALSE(j["model_name"].get<std::string>().empty());
+}
+
+TEST(InfoCommand, ValuesSayWhereTheyComeFromInTheirFieldsWidth) {
+  // A model name with blanks at both ends; an ECDT but no FADT or MADT.
+  TTempDir dir("gavrelo-info");
+  const std::string board = dir.Write("board.json", R"({"firmware": {
+      "identity": {"project": " Spaced Board "},
+      "acpi": {"ecdt": {"command": "0x1066", "data": "0x1062", "address_space": 1}}}})");
+  TRun text = RunInfo(board, "");
+  ASSERT_EQ(text.Status, 0) << text.Output;
+  for (const char* line : {
+           "Model name        : \" Spaced Board \"\n",
+           "  EcCommandPort   : 0x1066      from the firmware\n",
+           "  EcAddressSpace  : 0x01        from the firmware\n",
+           "  IoApicBase      : 0xFEC00000  built-in default\n",
+           "  LocalApicBase   : 0x00000000  built-in default\n",
+           "  SciInterrupt    : 0x00000009  built-in default\n",
+           "  PStateControl   : 0x00        built-in default\n"})
+    EXPECT_NE(text.Output.find(line), std::string::npos) << line << text.Output;
+
+  TRun json = RunInfo(board, "--json");
+  ASSERT_EQ(json.Status, 0) << json.Output;
+  const nlohmann::json j = nlohmann::json::parse(json.Output);
+  EXPECT_EQ(j["model_name"], " Spaced Board ");
+  EXPECT_EQ(j["platform_source"]["EcDataPort"], "firmware");
+  EXPECT_EQ(j["platform_source"]["Pm1aEventBlock"], "default");
 }
 
 }  // namespace

@@ -40,6 +40,34 @@ std::string Signature(TReadWrite& rw, std::uint32_t address, std::uint32_t lengt
   return text;
 }
 
+// The platform values of the settings record in the order they are shown, each with the
+// width of its field in hexadecimal digits: a value prints in its field's width whatever
+// its size (0x00000000 for an unset 32-bit base, not 0x0000).
+struct TPlatformField {
+  const char* Name;
+  int Digits;
+};
+constexpr TPlatformField kPlatformFields[] = {
+    {"EcCommandPort", 2 * sizeof(RwCfg::EcCommandPort)},
+    {"EcDataPort", 2 * sizeof(RwCfg::EcDataPort)},
+    {"EcAddressSpace", 2 * sizeof(RwCfg::EcAddressSpace)},
+    {"IoApicBase", 2 * sizeof(RwCfg::IoApicBase)},
+    {"LocalApicBase", 2 * sizeof(RwCfg::LocalApicBase)},
+    {"Pm1aEventBlock", 2 * sizeof(RwCfg::Pm1aEventBlock)},
+    {"SciInterrupt", 2 * sizeof(RwCfg::SciInterrupt)},
+    {"PmTimerBlock", 2 * sizeof(RwCfg::PmTimerBlock)},
+    {"PmTimer32Bit", 2 * sizeof(RwCfg::PmTimer32Bit)},
+    {"SmiCommandPort", 2 * sizeof(RwCfg::SmiCommandPort)},
+    {"AcpiEnableValue", 2 * sizeof(RwCfg::AcpiEnableValue)},
+    {"AcpiDisableValue", 2 * sizeof(RwCfg::AcpiDisableValue)},
+    {"S4BiosRequest", 2 * sizeof(RwCfg::S4BiosRequest)},
+    {"PStateControl", 2 * sizeof(RwCfg::PStateControl)},
+};
+
+// Names are shown between double quotes, so leading and trailing blanks (which the INI
+// section lookup keeps) can be seen.
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
 // Which back end the access driver runs on, and for the Linux one how it reaches ports
 // (iopl gives every width, /dev/port bytes only).
 std::string AccessMode() {
@@ -74,13 +102,17 @@ nlohmann::json Collect() {
       {"PmTimer32Bit", s.PmTimer32Bit},     {"SmiCommandPort", s.SmiCommandPort},
       {"AcpiEnableValue", s.AcpiEnableValue}, {"AcpiDisableValue", s.AcpiDisableValue},
       {"S4BiosRequest", s.S4BiosRequest},   {"PStateControl", s.PStateControl}};
+  // Where each value comes from: the firmware's tables, or the record's built-in default.
+  for (const TPlatformField& field : kPlatformFields)
+    out["platform_source"][field.Name] = acpi.FromFirmware.count(field.Name) ? "firmware" : "default";
   nlohmann::json tables = nlohmann::json::array();
   for (std::size_t i = 0; i < acpi.Tables.size(); ++i) {
     const TAcpiTableEntry& e = acpi.Tables[i];
     tables.push_back({{"index", i},
                       {"signature", Signature(rw, e.Address, i == 0 ? 8 : 4)},
                       {"address", e.Address},
-                      {"length", e.Length}});
+                      {"length", e.Length},
+                      {"refused", e.Refused}});
   }
   out["acpi"] = {{"found", acpi.Found},
                  {"tables", tables},
@@ -113,28 +145,27 @@ void PrintText(const nlohmann::json& j) {
   auto line = [](const char* label, const std::string& value) {
     std::printf("%-18s: %s\n", label, value.c_str());
   };
-  line("Model name", j["model_name"].get<std::string>());
-  line("Raw project name", j["raw_project_name"].get<std::string>());
+  line("Model name", Quoted(j["model_name"].get<std::string>()));
+  line("Raw project name", Quoted(j["raw_project_name"].get<std::string>()));
   line("BIOS version", j["bios_version"].get<std::string>());
   line("BIOS date", j["bios_date"].get<std::string>());
   line("Signature found", YesNo(j["signature_found"]));
   line("Record valid", YesNo(j["record_valid"]));
-  line("File-safe name", j["safe_model_name"].get<std::string>());
+  line("File-safe name", Quoted(j["safe_model_name"].get<std::string>()));
   line("P-state support", YesNo(j["pstate_supported"]));
   std::printf("Platform values:\n");
-  for (const char* key : {"EcCommandPort", "EcDataPort", "EcAddressSpace", "IoApicBase",
-                          "LocalApicBase", "Pm1aEventBlock", "SciInterrupt", "PmTimerBlock",
-                          "PmTimer32Bit", "SmiCommandPort", "AcpiEnableValue",
-                          "AcpiDisableValue", "S4BiosRequest", "PStateControl"}) {
-    std::uint64_t v = j["platform"][key];
-    std::printf("  %-16s: %s\n", key, Hex(v, v > 0xFFFF ? 8 : 4).c_str());
+  for (const TPlatformField& field : kPlatformFields) {
+    const std::uint64_t v = j["platform"][field.Name];
+    const bool firmware = j["platform_source"][field.Name] == "firmware";
+    std::printf("  %-16s: %-10s  %s\n", field.Name, Hex(v, field.Digits).c_str(),
+                firmware ? "from the firmware" : "built-in default");
   }
   const nlohmann::json& acpi = j["acpi"];
   std::printf("ACPI tables (%s):\n", acpi["found"].get<bool>() ? "root pointer found" : "none found");
   for (const nlohmann::json& t : acpi["tables"])
-    std::printf("  %3u  %-8s  %s  %u\n", t["index"].get<unsigned>(),
+    std::printf("  %3u  %-8s  %s  %u%s\n", t["index"].get<unsigned>(),
                 t["signature"].get<std::string>().c_str(), Hex(t["address"], 8).c_str(),
-                t["length"].get<unsigned>());
+                t["length"].get<unsigned>(), t["refused"].get<bool>() ? "  (not read)" : "");
   if (acpi["bound_hit"].get<bool>()) std::printf("  (walk bounded: list or data incomplete)\n");
   std::uint32_t mcfg = acpi["mcfg_base"];
   line("MCFG base", mcfg == 0xFFFFFFFF ? std::string("unknown") : Hex(mcfg, 8));
