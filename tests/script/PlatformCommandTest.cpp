@@ -124,6 +124,14 @@ TEST_F(PlatformTest, FindPciDeviceAndClass) {
   EXPECT_EQ(Script().Message, "Find PCI Class: 0xC05FF Index 0x0 = 0x00FC");
   EXPECT_FALSE(Run("FPCI 0xFFFF8086 256")) << "an index the search cannot count to";
   EXPECT_EQ(Script().Message, "Operand range is 0 to 0xFF!");
+  // 0xFF itself is an index: searched (and not found among four functions).
+  EXPECT_TRUE(Run("FPCI 0xFFFF8086 0xFF"));
+  EXPECT_EQ(Result, 0xFFFF);
+  EXPECT_EQ(Script().Message, "Find PCI Device: 0xFFFF8086 Index 0xFF = 0xFFFF");
+  EXPECT_TRUE(Run("FPCICLASS 0x0C05FF 0xFF"));
+  EXPECT_EQ(Script().Message, "Find PCI Class: 0xC05FF Index 0xFF = 0xFFFF");
+  EXPECT_FALSE(Run("FPCICLASS 0x0C05FF 0x100"));
+  EXPECT_EQ(Script().Message, "Operand range is 0 to 0xFF!");
 }
 
 TEST_F(PlatformTest, MemoryReadsWritesAndDumps) {

@@ -401,6 +401,30 @@ TEST(VirtualBoard, BadBoardFilesNameTheField) {
   }
 }
 
+TEST(VirtualBoard, TraceOfPciAccessesNamesBusDeviceAndFunctionInFull) {
+  // The highest device and function numbers: a field narrowed by one bit would show 15 or 3.
+  auto board = Board(R"({"pci": {"functions": [{"bdf": "12:1f.7", "vendor_id": "0x8086", "device_id": "0x1234"}]}})");
+  std::uint32_t value = 0;
+  const std::uint32_t address = 0x80000000u | 0x12u << 16 | 31u << 11 | 7u << 8 | 0x40;
+  board->PortWrite(0xCF8, 4, address);
+  board->PortWrite(0xCFC, 4, 0xA5A5A5A5);
+  board->PortWrite(0xCF8, 4, address & ~0xFFu);
+  board->PortRead(0xCFC, 4, value);
+  EXPECT_EQ(value, 0x12348086u);
+  const auto reads = board->Trace().OfKind(TTraceKind::PciRead);
+  const auto writes = board->Trace().OfKind(TTraceKind::PciWrite);
+  ASSERT_EQ(reads.size(), 1u);
+  ASSERT_EQ(writes.size(), 1u);
+  for (const json& event : {TAccessTrace::ToJson(writes[0]), TAccessTrace::ToJson(reads[0])}) {
+    EXPECT_EQ(event["bus"], 0x12) << event.dump();
+    EXPECT_EQ(event["device"], 31) << event.dump();
+    EXPECT_EQ(event["function"], 7) << event.dump();
+  }
+  EXPECT_EQ(TAccessTrace::ToJson(writes[0])["kind"], "pci_write");
+  EXPECT_EQ(TAccessTrace::ToJson(writes[0])["register"], 0x40);
+  EXPECT_EQ(TAccessTrace::ToJson(reads[0])["kind"], "pci_read");
+}
+
 TEST(VirtualBoard, TraceLogWritesOneJsonObjectPerEventAsItHappens) {
   TTempDir dir;
   auto board = Board(R"({"ports": [{"first": "0x2E", "values": "87"}]})");

@@ -170,7 +170,13 @@ TEST_F(WinbondSioTest, WatchdogStartAndStop) {
   Sio().StartWatchdog(0x20);
   EXPECT_EQ(chip.Device(0x08, 0xF6), 0x20);
   EXPECT_EQ(chip.Device(0x08, 0xF5), 0x02);
+  // The count is loaded before the counter is armed: armed first, the watchdog would run
+  // for a moment on the stale count.
+  EXPECT_EQ(ConfigAccesses(Cycles()),
+            (TAccesses{W(0x07, 0x08), W(0xF6, 0x20), R(0xF5, 0x00), W(0xF5, 0x02)}));
+  ClearTrace();
   Sio().DisableWatchdog();
+  EXPECT_EQ(ConfigAccesses(Cycles()), (TAccesses{W(0x07, 0x08), R(0xF5, 0x02), W(0xF5, 0x00)}));
   EXPECT_EQ(chip.Device(0x08, 0xF5), 0x00);
   EXPECT_EQ(chip.Device(0x08, 0xF6), 0x20);
   EXPECT_EQ(chip.SelectedDevice(), 0x08);
