@@ -337,6 +337,11 @@ void LoadFaults(TVirtualBoard& board, const json& faults) {
 namespace {
 std::unique_ptr<TVirtualBoard> Build(const json& description, const fs::path& boardDir) {
   if (!description.is_object()) throw std::runtime_error("board: expected a JSON object");
+  try {
+    board::CheckNesting(description);
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(std::string("board: ") + e.what());
+  }
   std::size_t sectionCount = 0;
   const TBoardSection* sections = BoardSections(sectionCount);
   std::set<std::string> known = {"description", "ports", "pci", "memory", "cpu", "os", "faults"};
@@ -376,11 +381,8 @@ std::unique_ptr<TVirtualBoard> TVirtualBoard::FromJson(const json& description,
 std::unique_ptr<TVirtualBoard> TVirtualBoard::FromFile(const fs::path& file) {
   std::ifstream in(file);
   if (!in) throw std::runtime_error("board file " + file.string() + ": cannot be opened");
-  json description = json::parse(in, nullptr, false);
-  if (description.is_discarded()) {
-    throw std::runtime_error("board file " + file.string() + ": not valid JSON");
-  }
   try {
+    const json description = board::Parse(in);
     return FromJson(description, file.parent_path());
   } catch (const std::runtime_error& e) {
     throw std::runtime_error("board file " + file.string() + ": " + e.what());

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <istream>
 #include <stdexcept>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -41,7 +43,54 @@ bool ParseUnsigned(const std::string& text, std::uint64_t& out) {
   return true;
 }
 
+// The parser reports each array and object with its depth: beyond the bound the parse stops
+// before the value is built any deeper.
+bool NestingBound(int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+  using Event = nlohmann::json::parse_event_t;
+  if ((event == Event::object_start || event == Event::array_start) && depth >= kMaxNesting)
+    throw std::runtime_error("arrays and objects nested deeper than " + std::to_string(kMaxNesting) +
+                             " levels");
+  return true;
+}
+
+// "[json.exception.parse_error.101] parse error at line 1, column 2: ..." without the tag.
+std::runtime_error NotJson(const nlohmann::json::parse_error& e) {
+  std::string text = e.what();
+  const std::size_t tag = text.find("] ");
+  if (tag != std::string::npos) text.erase(0, tag + 2);
+  return std::runtime_error("not valid JSON (" + text + ")");
+}
+
 }  // namespace
+
+nlohmann::json Parse(std::istream& text) {
+  try {
+    return nlohmann::json::parse(text, NestingBound);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw NotJson(e);
+  }
+}
+
+nlohmann::json Parse(const std::uint8_t* text, std::size_t size) {
+  try {
+    return nlohmann::json::parse(text, text + size, NestingBound);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw NotJson(e);
+  }
+}
+
+void CheckNesting(const nlohmann::json& value) {
+  std::vector<std::pair<const nlohmann::json*, int>> pending = {{&value, 1}};
+  while (!pending.empty()) {
+    const auto [item, depth] = pending.back();
+    pending.pop_back();
+    if (!item->is_structured()) continue;
+    if (depth > kMaxNesting)
+      throw std::runtime_error("arrays and objects nested deeper than " +
+                               std::to_string(kMaxNesting) + " levels");
+    for (const nlohmann::json& child : *item) pending.push_back({&child, depth + 1});
+  }
+}
 
 std::uint64_t Number(const nlohmann::json& value, const std::string& what, std::uint64_t max) {
   std::uint64_t result = 0;
@@ -56,7 +105,9 @@ std::uint64_t Number(const nlohmann::json& value, const std::string& what, std::
       Fail(what, "not a number: \"" + value.get<std::string>() + "\"");
     }
   } else {
-    Fail(what, "expected a number, got " + value.dump());
+    // An array or object is named, not printed: its content may be large.
+    Fail(what, std::string("expected a number, got ") +
+                   (value.is_array() ? "an array" : value.is_object() ? "an object" : value.dump()));
   }
   if (result > max) Fail(what, "value " + std::to_string(result) + " above " + std::to_string(max));
   return result;

@@ -97,8 +97,13 @@ TEST(Gavreloctl, ABoardFileThatDoesNotLoadIsNamedAndEveryHardwareCommandExits1) 
   const std::string badField = dir.Write("bad-field.json", R"({"ports": [{"first": "0xZZ", "values": "00"}]})");
   const std::string badJson = dir.Write("bad-json.json", "{\"ports\": [");
   const std::string missing = dir.File("missing.json");
+  const std::size_t n = 100000;
+  const std::string deep = dir.Write(
+      "deep.json", "{\"ports\": [{\"first\": \"0x80\", \"values\": " + std::string(n, '[') +
+                       std::string(n, ']') + "}]}");
   const std::vector<std::pair<std::string, std::string>> boards = {
       {missing, "missing.json: cannot be opened"},
+      {deep, "deep.json: arrays and objects nested deeper than 64 levels"},
       {badJson, "bad-json.json: not valid JSON"},
       {badField, "bad-field.json: ports[0].first: not a number: \"0xZZ\""}};
   for (const auto& [board, reason] : boards) {

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/BoardJson.h"
 #include "sim/BoardSections.h"
 #include "sim/RegisterPorts.h"
 #include "sim/VirtualBoard.h"
@@ -397,8 +398,40 @@ TEST(VirtualBoard, BadBoardFilesNameTheField) {
     TVirtualBoard::FromFile(dir.File("broken.json"));
     FAIL();
   } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find("broken.json"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("broken.json: not valid JSON (parse error at line 1"),
+              std::string::npos)
+        << e.what();
   }
+}
+
+TEST(VirtualBoard, DeeplyNestedBoardFilesAreRefusedNotFollowed) {
+  // 100,000 nested arrays as a port's values: printing them in the error message, or any
+  // recursive walk, would exhaust the stack.
+  TTempDir dir;
+  const std::size_t n = 100000;
+  const std::string deep = dir.Write(
+      "deep.json", "{\"ports\": [{\"first\": \"0x80\", \"values\": " + std::string(n, '[') +
+                       std::string(n, ']') + "}]}");
+  try {
+    TVirtualBoard::FromFile(deep);
+    FAIL();
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "board file " + deep + ": arrays and objects nested deeper than 64 levels");
+  }
+  // A value built in memory (a test's, the fuzzer's) meets the same bound.
+  json value = json::array();
+  for (int i = 0; i < 1000; ++i) value = json::array({std::move(value)});
+  EXPECT_NE(LoadError(json{{"ports", {{{"first", "0x80"}, {"values", value}}}}}.dump().c_str())
+                .find("nested deeper than 64 levels"),
+            std::string::npos);
+  // At the bound the board is parsed and the field judged as usual.
+  const std::size_t inner = board::kMaxNesting - 3;  // the object, "ports" and the entry
+  const std::string atBound = "{\"ports\": [{\"first\": \"0x80\", \"values\": " +
+                              std::string(inner, '[') + std::string(inner, ']') + "}]}";
+  EXPECT_NE(LoadError(atBound.c_str()).find("ports[0].values[0]: expected a number, got an array"),
+            std::string::npos)
+      << LoadError(atBound.c_str());
 }
 
 TEST(VirtualBoard, TraceOfPciAccessesNamesBusDeviceAndFunctionInFull) {
