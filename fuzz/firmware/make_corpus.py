@@ -31,8 +31,9 @@ def identity(name=b"GavreloFuzz"):
     return sealed(r, 63)
 
 
-def acpi(base, revision=0, self_listing=False):
-    """Tables laid out from `base`; returns (rsdp, tables blob)."""
+def acpi(base, revision=0, self_listing=False, xsdt_only=False):
+    """Tables laid out from `base`; returns (rsdp, tables blob). xsdt_only: a microVM's layout,
+    no RSDT and only the 64-bit FADT pointers (needs revision 2)."""
     blob = bytearray()
 
     def place(data, align=16):
@@ -45,9 +46,12 @@ def acpi(base, revision=0, self_listing=False):
     facs = place(b"FACS" + struct.pack("<I", 64) + bytes(56), 64)
     dsdt = place(table(b"DSDT", b"\x5b\x80SSDT\x00\x0c" + struct.pack("<I", base) + b"_PSS"))
     fadt_body = bytearray(244 - 36)
-    struct.pack_into("<IIxxHIBBBBI", fadt_body, 0, facs, dsdt, 9, 0xB2, 0xF1, 0xF0, 0, 0, 0x600)
+    struct.pack_into("<IIxxHIBBBBI", fadt_body, 0, 0 if xsdt_only else facs, 0 if xsdt_only else dsdt,
+                     9, 0xB2, 0xF1, 0xF0, 0, 0, 0x600)
     struct.pack_into("<I", fadt_body, 76 - 36, 0x608)
     struct.pack_into("<I", fadt_body, 112 - 36, 0x1A5)
+    if xsdt_only:
+        struct.pack_into("<QQ", fadt_body, 132 - 36, facs, dsdt)
     fadt = place(table(b"FACP", bytes(fadt_body), b"A M I ", b"OEMFACP "))
     madt_body = struct.pack("<II", 0xFEE00000, 1) + bytes([0, 8, 0, 0]) + struct.pack("<I", 1)
     madt_body += bytes([1, 12, 1, 0]) + struct.pack("<II", 0xFEC00000, 0)
@@ -63,16 +67,20 @@ def acpi(base, revision=0, self_listing=False):
         entries.append(rsdt_at)
     rsdt = place(table(b"RSDT", b"".join(struct.pack("<I", e) for e in entries)))
     assert rsdt == rsdt_at
-    rsdp = bytearray(b"RSD PTR " + b"\0" + b"GAVREL" + bytes([revision]) + struct.pack("<I", rsdt))
+    xsdt = 0
+    if xsdt_only:
+        xsdt = place(table(b"XSDT", b"".join(struct.pack("<Q", e) for e in entries)))
+    rsdp = bytearray(b"RSD PTR " + b"\0" + b"GAVREL" + bytes([revision]) +
+                     struct.pack("<I", 0 if xsdt_only else rsdt))
     if revision >= 2:
-        rsdp += struct.pack("<IQ", 36, 0) + bytes(4)
+        rsdp += struct.pack("<IQ", 36, xsdt) + bytes(4)
     rsdp = sealed(rsdp, 8, 0, 20)
     if revision >= 2:
         rsdp = sealed(rsdp, 32, 0, 36)
     return rsdp, bytes(blob)
 
 
-def smbios(table_address, devices_mb=(8192, 0, 16384 * 2), zero_length=False):
+def smbios(table_address, devices_mb=(8192, 0, 16384 * 2), zero_length=False, sm3=False):
     t = bytearray()
     t += bytes([16, 0x17]) + struct.pack("<HBBBIHH", 0, 3, 3, 3, 0x2000000, 0xFFFE, len(devices_mb)) + bytes(8) + b"\0\0"
     for i, mb in enumerate(devices_mb):
@@ -87,6 +95,9 @@ def smbios(table_address, devices_mb=(8192, 0, 16384 * 2), zero_length=False):
     if zero_length:
         t += bytes([17, 0, 0, 0])
     t += bytes([127, 4, 0xFF, 0xFF, 0, 0])
+    if sm3:
+        ep = bytearray(b"_SM3_" + bytes([0, 24, 3, 2, 0, 1, 0]) + struct.pack("<IQ", len(t), table_address))
+        return sealed(ep, 5), bytes(t)
     ep = bytearray(b"_SM_" + bytes([0, 0x1F, 2, 8]) + struct.pack("<H", 0x28) + bytes(6) + b"_DMI_" +
                    b"\0" + struct.pack("<HIHB", len(t), table_address, 3 + len(devices_mb), 0x28))
     ep = sealed(ep, 21, 16, 15)
@@ -94,9 +105,10 @@ def smbios(table_address, devices_mb=(8192, 0, 16384 * 2), zero_length=False):
     return bytes(ep), bytes(t)
 
 
-def board(revision=0, self_listing=False, zero_length=False, stale_identity=False):
-    rsdp, tables = acpi(0x100000, revision, self_listing)
-    ep, st = smbios(0xF7020, zero_length=zero_length)
+def board(revision=0, self_listing=False, zero_length=False, stale_identity=False,
+          microvm=False):
+    rsdp, tables = acpi(0x100000, revision, self_listing, xsdt_only=microvm)
+    ep, st = smbios(0xF7020, zero_length=zero_length, sm3=microvm)
     out = b""
     if stale_identity:
         bad = bytearray(identity(b"Stale"))
@@ -113,6 +125,7 @@ seeds = {
     "rsdt-lists-itself": board(self_listing=True),
     "smbios-zero-length-structure": board(zero_length=True),
     "identity-stale-copy-first": board(stale_identity=True),
+    "microvm-xsdt-x-dsdt-sm3": board(revision=2, microvm=True),
 }
 os.makedirs("corpus", exist_ok=True)
 for name, data in seeds.items():
