@@ -53,8 +53,9 @@ bool NestingBound(int depth, nlohmann::json::parse_event_t event, nlohmann::json
   return true;
 }
 
-// "[json.exception.parse_error.101] parse error at line 1, column 2: ..." without the tag.
-std::runtime_error NotJson(const nlohmann::json::parse_error& e) {
+// "[json.exception.parse_error.101] parse error at line 1, column 2: ..." without the tag
+// (also a number too large for a double, "number overflow parsing '1e999'").
+std::runtime_error NotJson(const nlohmann::json::exception& e) {
   std::string text = e.what();
   const std::size_t tag = text.find("] ");
   if (tag != std::string::npos) text.erase(0, tag + 2);
@@ -66,7 +67,7 @@ std::runtime_error NotJson(const nlohmann::json::parse_error& e) {
 nlohmann::json Parse(std::istream& text) {
   try {
     return nlohmann::json::parse(text, NestingBound);
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {
     throw NotJson(e);
   }
 }
@@ -74,7 +75,7 @@ nlohmann::json Parse(std::istream& text) {
 nlohmann::json Parse(const std::uint8_t* text, std::size_t size) {
   try {
     return nlohmann::json::parse(text, text + size, NestingBound);
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {
     throw NotJson(e);
   }
 }

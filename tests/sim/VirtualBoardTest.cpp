@@ -419,6 +419,17 @@ TEST(VirtualBoard, DeeplyNestedBoardFilesAreRefusedNotFollowed) {
     EXPECT_EQ(std::string(e.what()),
               "board file " + deep + ": arrays and objects nested deeper than 64 levels");
   }
+  // Text the parser refuses for other reasons is no JSON either (a number beyond a double).
+  for (const char* text : {"73e88883", "{\"ports\": [{\"first\": 1e999}]}"}) {
+    const std::string file = dir.Write("number.json", text);
+    try {
+      TVirtualBoard::FromFile(file);
+      FAIL() << text;
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find("number.json: not valid JSON (number overflow"), std::string::npos)
+          << e.what();
+    }
+  }
   // A value built in memory (a test's, the fuzzer's) meets the same bound.
   json value = json::array();
   for (int i = 0; i < 1000; ++i) value = json::array({std::move(value)});
