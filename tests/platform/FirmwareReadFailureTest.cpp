@@ -16,22 +16,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::uint64_t kRsdp = 0xF6000;
-constexpr std::uint64_t kTables = 0x100000;
-
-json AcpiBoard(json acpi) {
-  acpi["rsdp_address"] = kRsdp;
-  acpi["tables_address"] = kTables;
-  return {{"firmware", {{"acpi", acpi}}}};
-}
-
-std::string SignatureAt(TVirtualBoard& board, std::uint32_t address) {
-  char sig[4] = {};
-  if (address == 0) return "none";
-  board.PeekMemory(address, sig, 4);
-  return std::string(sig, 4);
-}
-
 std::vector<std::string> Signatures(TVirtualBoard& board, const TAcpiBase& acpi) {
   std::vector<std::string> names;
   for (std::size_t i = 1; i < acpi.Tables.size(); ++i)

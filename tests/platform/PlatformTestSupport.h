@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,25 @@
 
 #include "diag/ProcessState.h"
 #include "sim/VirtualBoard.h"
+
+// Where the ACPI tests put the generated root pointer and the tables.
+inline constexpr std::uint64_t kRsdp = 0xF6000;
+inline constexpr std::uint64_t kTables = 0x100000;
+
+// A board whose firmware holds the ACPI tables `acpi` describes, at kRsdp and kTables.
+inline nlohmann::json AcpiBoard(nlohmann::json acpi) {
+  acpi["rsdp_address"] = kRsdp;
+  acpi["tables_address"] = kTables;
+  return {{"firmware", {{"acpi", acpi}}}};
+}
+
+// The four signature bytes at `address` ("none" for address 0, which holds no table).
+inline std::string SignatureAt(TVirtualBoard& board, std::uint32_t address) {
+  char sig[4] = {};
+  if (address == 0) return "none";
+  board.PeekMemory(address, sig, 4);
+  return std::string(sig, 4);
+}
 
 class PlatformTest : public ::testing::Test {
  protected:
