@@ -90,7 +90,7 @@ const std::vector<std::vector<std::string>> kHardwareCommands = {
     {"info"},       {"info", "--json"}, {"detect"},          {"sio", "read", "0x20"},
     {"sio", "write", "0x07", "0x0B"},   {"mem", "dump", "0xE0000"}, {"pci", "list"},
     {"script", "Local0= 5"}, {"gpio", "list"}, {"gpio", "set", "GPIO12=LOW"},
-    {"snapshot", "/nonexistent-dir/snap.json"}};
+    {"snapshot", "/nonexistent-dir/snap.json"}, {"config"}, {"hwm"}};
 
 TEST(Gavreloctl, ABoardFileThatDoesNotLoadIsNamedAndEveryHardwareCommandExits1) {
   TTempDir dir;

@@ -122,6 +122,7 @@ void RegisterConfig(CLI::App& app, TCtlContext& context) {
                      "Show the configuration of this executable (default: gavrelo beside gavreloctl)")
       ->type_name("FILE");
   config->callback([&context]() {
+    CtlRequireHardwareAccess();  // the model name comes from the board's firmware
     if (executable.empty()) executable = SiblingTool();
     TOrvConfigPaths::SetExecutablePath(executable);
     json j = Collect(executable);
