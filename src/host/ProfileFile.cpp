@@ -1,5 +1,6 @@
 #include "host/ProfileFile.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "host/Console.h"
@@ -107,9 +108,13 @@ std::wstring DecodeTextFile(std::string_view bytes) {
 
 std::unique_ptr<TProfileFile> TProfileFile::Open(const std::string& path) {
   std::string bytes;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (in) {
-    bytes.resize(kMaxFileSize);
+    // Only as much as the file holds: a buffer of the whole limit would be 16 MiB written
+    // for every INI file of a few hundred bytes.
+    const std::streamoff size = in.tellg();
+    in.seekg(0);
+    bytes.resize(size > 0 ? std::min(static_cast<std::size_t>(size), kMaxFileSize) : 0);
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
   }
@@ -175,6 +180,12 @@ std::vector<std::wstring> TProfileFile::SectionKeys(std::wstring_view section) c
     for (const TEntry& entry : found->Entries) keys.push_back(entry.Key);
   }
   return keys;
+}
+
+std::vector<std::wstring> TProfileFile::SectionNames() const {
+  std::vector<std::wstring> names;
+  for (const TSection& section : m_Sections) names.push_back(section.Name);
+  return names;
 }
 
 std::wstring TProfileFile::ReadString(std::wstring_view section, std::wstring_view key,

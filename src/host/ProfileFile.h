@@ -38,6 +38,8 @@ class TProfileFile {
   // Names of the keys of the first section called `section`, in file order (empty when
   // there is no such section or it holds no key).
   std::vector<std::wstring> SectionKeys(std::wstring_view section) const;
+  // Names of every section, in file order (a name that repeats is listed each time).
+  std::vector<std::wstring> SectionNames() const;
 
   // The value of `key` in the first section called `section`; `fallback` when the section
   // or the key is absent or the key has no "=". A key written with "=" and nothing after
