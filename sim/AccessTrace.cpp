@@ -22,6 +22,7 @@ const char* TraceKindName(TTraceKind kind) {
     case TTraceKind::Affinity: return "affinity";
     case TTraceKind::State: return "state";
     case TTraceKind::Pin: return "pin";
+    case TTraceKind::Run: return "run";
   }
   return "?";
 }
@@ -68,6 +69,20 @@ void TAccessTrace::Record(TTraceEvent event) {
   if (!m_Keep) return;
   if (m_Events.size() >= kMaxKept) m_Events.erase(m_Events.begin(), m_Events.begin() + kMaxKept / 2);
   m_Events.push_back(std::move(event));
+}
+
+void TAccessTrace::RunEvent(const nlohmann::json& event) {
+  TTraceEvent e;
+  e.Kind = TTraceKind::Run;
+  e.Detail = event.dump();
+  Record(std::move(e));
+}
+
+std::int64_t TAccessTrace::OriginUnixMicroseconds() const {
+  using namespace std::chrono;
+  const auto sinceOrigin = duration_cast<microseconds>(steady_clock::now() - m_Start);
+  return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count() -
+         sinceOrigin.count();
 }
 
 void TAccessTrace::State(const std::string& device, const nlohmann::json& state) {
@@ -124,7 +139,12 @@ std::vector<TTraceEvent> TAccessTrace::OfKind(TTraceKind kind) const {
 
 bool TAccessTrace::OpenLog(const std::string& path) {
   CloseLog();
+  // Emptied first, then appended to: each line lands at the end of the file, whoever else
+  // appended meanwhile.
   m_Log = std::fopen(path.c_str(), "w");
+  if (m_Log == nullptr) return false;
+  std::fclose(m_Log);
+  m_Log = std::fopen(path.c_str(), "a");
   return m_Log != nullptr;
 }
 
@@ -183,6 +203,15 @@ nlohmann::json TAccessTrace::ToJson(const TTraceEvent& e) {
       j["device"] = e.Device;
       j["state"] = nlohmann::json::parse(e.Detail, nullptr, false);
       break;
+    case TTraceKind::Run: {
+      const nlohmann::json fields = nlohmann::json::parse(e.Detail, nullptr, false);
+      if (fields.is_object()) {
+        for (const auto& [key, value] : fields.items()) {
+          if (key != "seq" && key != "us") j[key] = value;  // its own "kind" replaces "run"
+        }
+      }
+      break;
+    }
     case TTraceKind::Pin: {
       const nlohmann::json fields = nlohmann::json::parse(e.Detail, nullptr, false);
       if (fields.is_object()) {

@@ -42,6 +42,7 @@ enum class TTraceKind {
   Affinity,
   State,     // a device's own state change; Device and Detail say what
   Pin,       // a GPIO pin changed state; Detail holds the event's fields (see Pin() below)
+  Run,       // the tool's own account of the run: header, decision, end (diag/RunTrace.h)
 };
 
 // Name of a kind as written in the JSON log ("in", "out", "pci_read", ...).
@@ -104,6 +105,11 @@ class TAccessTrace {
   TAccessTrace& operator=(const TAccessTrace&) = delete;
 
   void Record(TTraceEvent event);
+  // An event of the run's own account (diag/RunTrace.h): `event` holds its "kind"
+  // ("header", "decision", "end") and fields; the trace adds "seq" and "us".
+  void RunEvent(const nlohmann::json& event);
+  // Wall-clock time of "us" 0, in microseconds since 1970.
+  std::int64_t OriginUnixMicroseconds() const;
   void State(const std::string& device, const nlohmann::json& state);
   // A pin whose state or level changed: `fields` are written as they are beside "kind":
   // "pin", "seq" and "us" — "owner" ("sio", "ich", "pch"), "chip", "port", "pin" (the pin's
@@ -125,7 +131,9 @@ class TAccessTrace {
   void SetKeeping(bool keep) { m_Keep = keep; }
   static constexpr std::size_t kMaxKept = 1u << 18;
 
-  // Opens the JSON-lines log (replacing the file). False when it cannot be created.
+  // Opens the JSON-lines log (replacing the file). False when it cannot be created. The
+  // log is written in append mode, so lines another process appends (a refused second copy
+  // of the tool, diag/RunTrace.h) are kept, not overwritten.
   bool OpenLog(const std::string& path);
   void CloseLog();
 

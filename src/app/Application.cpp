@@ -6,6 +6,7 @@
 #include "app/StartupServices.h"
 #include "diag/DebugConsole.h"
 #include "diag/ProcessState.h"
+#include "diag/RunTrace.h"
 #include "host/MessageDialog.h"
 #include "host/NamedMutex.h"
 #include "host/Console.h"
@@ -58,8 +59,10 @@ bool CheckSingleInstance(const std::string& commandLine, const std::string& exec
   // The first request of the console decides whether it is enabled — before the mutex
   // test, so a refused second copy started with /DEBUG still opens (and loses) its console.
   TDebugConsole::Instance(debug);
-  return host::AcquireNamedMutex(host::FileNamePart(executablePath)) !=
-         host::TMutexResult::AlreadyExists;
+  const std::string name = host::FileNamePart(executablePath);
+  const bool refused = host::AcquireNamedMutex(name) == host::TMutexResult::AlreadyExists;
+  TRunTrace::Instance().Decision("single_instance", {{"name", name}, {"refused", refused}});
+  return !refused;
 }
 
 bool CheckSingleInstance() {
@@ -77,9 +80,11 @@ int RunGavrelo(TStartupServices& services, const std::string& commandLine) {
     application.CreateMainForm(services);
     application.Run();
   } catch (const Exception& error) {
+    TRunTrace::Instance().Decision("exception_dialog", {{"message", error.Message}});
     application.ShowException(error.Message);
   } catch (...) {
     // Anything that is not the framework's exception is shown with an empty message.
+    TRunTrace::Instance().Decision("exception_dialog", {{"message", ""}});
     application.ShowException("");
   }
   return 0;

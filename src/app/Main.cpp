@@ -15,5 +15,7 @@ int main(int argc, char** argv) {
     std::fputs(text->c_str(), stdout);
     return 0;
   }
-  return RunGavrelo(DefaultStartupServices(), host::CommandLine());
+  // Ends through host::ExitProcess, as the flow's early ends do, so every orderly end runs
+  // the end-of-process hooks (the run trace's end event).
+  host::ExitProcess(RunGavrelo(DefaultStartupServices(), host::CommandLine()));
 }

@@ -5,6 +5,7 @@
 #include "app/FormatFileVersion.h"
 #include "app/StartupServices.h"
 #include "diag/DebugConsole.h"
+#include "diag/RunTrace.h"
 #include "gpio/GpioBase.h"
 #include "gpio/Ich.h"
 #include "gpio/SkylakePCH.h"
@@ -28,6 +29,21 @@ constexpr std::uint32_t kRefreshPauseMs = 500;
 // NCT6776 global configuration register 0x24; the panel clears its bit 6 before using pins.
 constexpr std::uint8_t kNct6776Cr24 = 0x24;
 constexpr std::uint8_t kNct6776Cr24Bit6 = 0x40;
+
+// Reads one key of the test's section and tells the run's trace what was read and whether
+// it came from the file or is the default.
+std::wstring ReadTraced(const host::TProfileFile& ini, const std::wstring& section,
+                        const std::wstring& key, const std::wstring& fallback) {
+  // A text no INI line can hold tells the default apart from a value written as the default.
+  const std::wstring probe = ini.ReadString(section, key, L"\n");
+  const bool fromFile = probe != L"\n";
+  const std::wstring value = fromFile ? probe : fallback;
+  TRunTrace::Instance().Decision(
+      "ini_key", {{"key", host::WideToUtf8(key)}, {"value", host::WideToUtf8(value)},
+                  {"from", fromFile ? "file" : "default"}});
+  return value;
+}
+
 
 }  // namespace
 
@@ -82,6 +98,7 @@ void TMainForm::Build() {
   m_Services.RequestModelConfiguration();
   m_ModelName = m_Services.RequestModelName();
   TDebugConsole::Instance().LogValue(L"m_ModelName", m_ModelName, 9);
+  TRunTrace::Instance().Decision("model_name", {{"model_name", host::WideToUtf8(m_ModelName)}});
   m_Services.RequestReadWrite();
   m_Services.BuildSuperIo(kSuperIoConfigPort);  // the object is cached by the builder
 }
@@ -89,27 +106,39 @@ void TMainForm::Build() {
 TMainForm::~TMainForm() = default;
 
 void TMainForm::RunIniTest() {
+  TRunTrace& trace = TRunTrace::Instance();
   m_ExeDir = host::DirectoryPart(m_Services.ExecutablePath());
   // Without a known executable directory there is no "beside the executable": never fall
   // back to a Gavrelo.INI of the current directory.
   std::string iniPath = m_ExeDir + "Gavrelo.INI";
-  if (m_ExeDir.empty() || !host::FileExists(iniPath)) {
+  const bool iniFound = !m_ExeDir.empty() && host::FileExists(iniPath);
+  trace.Decision("ini_file", {{"path", iniPath}, {"found", iniFound}});
+  if (!iniFound) {
     m_Services.EndProcess(0);
     return;
   }
   m_IniFile = host::TProfileFile::Open(iniPath);
   // A section counts as present only when it holds at least one key.
-  if (m_IniFile->SectionKeys(m_ModelName).empty()) {
+  const std::size_t keys = m_IniFile->SectionKeys(m_ModelName).size();
+  trace.Decision("ini_section", {{"section", host::WideToUtf8(m_ModelName)},
+                                 {"found", keys != 0},
+                                 {"keys", keys}});
+  if (keys == 0) {
     m_Services.EndProcess(0);
     return;
   }
-  std::wstring delay = m_IniFile->ReadString(m_ModelName, L"Delay", L"100");
-  m_Type = m_IniFile->ReadString(m_ModelName, L"TYPE", L"");
-  std::wstring pin = m_IniFile->ReadString(m_ModelName, L"PIN", L"");
-  if (m_Type == L"SIO_GPIO") {
+  std::wstring delay = ReadTraced(*m_IniFile, m_ModelName, L"Delay", L"100");
+  m_Type = ReadTraced(*m_IniFile, m_ModelName, L"TYPE", L"");
+  std::wstring pin = ReadTraced(*m_IniFile, m_ModelName, L"PIN", L"");
+  const bool runs = m_Type == L"SIO_GPIO";
+  trace.Decision("pin_test", {{"runs", runs}, {"type", host::WideToUtf8(m_Type)}});
+  if (runs) {
     TGpioBase* owner = m_Services.BuildSuperIo(kSuperIoConfigPort);
     if (owner != nullptr) owner->ApplyGPIOSetting(pin + L"=Low");
-    m_Services.Sleep(DelayMilliseconds(ConvertDelay(delay)));
+    const std::uint32_t pause = DelayMilliseconds(ConvertDelay(delay));
+    trace.Decision("pause", {{"ms", pause}});
+    m_Services.Sleep(pause);
+    trace.Decision("pause_end", {{"ms", pause}});
     if (owner != nullptr) owner->ApplyGPIOSetting(pin + L"=High");
   }
   m_Owner.Terminate();
@@ -226,6 +255,7 @@ std::uint32_t DelayMilliseconds(std::int32_t delay) {
 std::int32_t ConvertDelay(const std::wstring& text) {
   std::int32_t value = 0;
   if (!host::TryStrToInt(text, value)) {
+    TRunTrace::Instance().Decision("delay_invalid", {{"text", host::WideToUtf8(text)}});
     throw EConvertError("'" + host::WideToUtf8(text) + "' is not a valid integer value");
   }
   return value;

@@ -3,6 +3,8 @@
 #include <functional>
 
 #include "diag/DebugConsole.h"
+#include "diag/RunTrace.h"
+#include "host/Console.h"
 #include "host/IntConversion.h"
 
 namespace {
@@ -98,15 +100,31 @@ void TGpioBase::NextGPIOToken(std::wstring& list, std::wstring& token) {
 }
 
 bool TGpioBase::ApplyGPIOSetting(const std::wstring& settings) {
+  // Each setting, accepted or not, is a decision in the run's trace, so a trace tells a
+  // rejected pin name from a pin that was written.
+  TRunTrace& trace = TRunTrace::Instance();
   std::wstring list = NormalizeGPIOSettings(settings);
-  if (list.empty()) return false;
+  if (list.empty()) {
+    trace.Decision("apply_gpio", {{"setting", host::WideToUtf8(settings)}, {"accepted", false}});
+    return false;
+  }
   while (!list.empty()) {
     std::wstring token;
     NextGPIOToken(list, token);
     std::uint8_t pin = 0;
     std::uint8_t mode = 0;
-    if (!InterpretGPIOString(token, pin, mode)) return false;  // earlier settings stay
-    if (token.find(L"::") != std::wstring::npos) continue;
+    if (!InterpretGPIOString(token, pin, mode)) {
+      trace.Decision("apply_gpio", {{"setting", host::WideToUtf8(token)}, {"accepted", false}});
+      return false;  // earlier settings stay
+    }
+    const bool written = token.find(L"::") == std::wstring::npos;
+    trace.Decision("apply_gpio", {{"setting", host::WideToUtf8(token)},
+                                  {"accepted", true},
+                                  {"pin", pin},
+                                  {"mode", mode},
+                                  {"state", host::WideToUtf8(GPIOStateName(mode))},
+                                  {"written", written}});
+    if (!written) continue;
     WriteGPIO(pin, mode);
   }
   return true;

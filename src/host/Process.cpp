@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <vector>
 
 namespace host {
 
@@ -67,7 +68,22 @@ std::string GetEnvironmentVariable(const std::string& name) {
   return value ? value : "";
 }
 
+namespace {
+std::vector<TExitHook>& ExitHooks() {
+  static auto* hooks = new std::vector<TExitHook>();  // outlives every static destructor
+  return *hooks;
+}
+}  // namespace
+
+void AddExitHook(TExitHook hook) { ExitHooks().push_back(hook); }
+
+long ProcessId() { return static_cast<long>(::getpid()); }
+
 void ExitProcess(int code) {
+  // Taken out first: a hook that ends the process itself does not run the others twice.
+  std::vector<TExitHook> hooks;
+  hooks.swap(ExitHooks());
+  for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) (*it)(code);
   std::cout.flush();
   std::wcout.flush();
   std::cerr.flush();

@@ -36,8 +36,17 @@ void SetEnvironmentVariable(const std::string& name, const std::string& value);
 // Reads a variable of the process environment; "" when unset.
 std::string GetEnvironmentVariable(const std::string& name);
 
-// Ends the process at once with `code`, after flushing every output stream, so that what
-// the debug log and the message dialog wrote is never lost.
+// Ends the process at once with `code`, after running the end-of-process hooks and flushing
+// every output stream, so that what the debug log and the message dialog wrote is never lost.
+// Both executables end through it, also when main returns, so a hook sees every orderly end.
 [[noreturn]] void ExitProcess(int code);
+
+// A function ExitProcess runs with the exit code before the process ends (each once, newest
+// first). Used to close the run's trace with its exit code.
+using TExitHook = void (*)(int code);
+void AddExitHook(TExitHook hook);
+
+// The process's identifier (in the run's trace, to tell two copies' events apart).
+long ProcessId();
 
 }  // namespace host

@@ -13,6 +13,7 @@
 #include "hwaccess/DriverProtocol.h"
 #include "hwaccess/InProcessDriverHost.h"
 #include "hwaccess/OsVersion.h"
+#include "sim/BoardRunTrace.h"
 #include "sim/VirtualBoard.h"
 
 namespace {
@@ -24,6 +25,8 @@ struct TBackEnd {
   bool Virtual = false;
   TMachine* Machine = nullptr;
   std::unique_ptr<TMachine> Owned;
+  // The run's own account in the board's trace file; goes before the board it writes to.
+  std::unique_ptr<TBoardRunTrace> RunTrace;
   std::string Error;
   std::unique_ptr<TInProcessDriverHost> InProcess;
 };
@@ -59,6 +62,8 @@ void ChooseBackEnd(TBackEnd& backEnd) {
       if (const char* trace = std::getenv("GAVRELO_TRACE"); trace != nullptr && *trace != 0) {
         if (!board->Trace().OpenLog(trace)) {
           std::fprintf(stderr, "GAVRELO_TRACE: cannot create %s\n", trace);
+        } else {
+          backEnd.RunTrace = std::make_unique<TBoardRunTrace>(*board, boardFile);
         }
       }
       backEnd.Machine = board.get();

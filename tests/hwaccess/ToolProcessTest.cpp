@@ -99,11 +99,16 @@ TEST(ToolProcess, MemDumpWritesTheTraceAsJsonLines) {
   std::ifstream trace(dir.File("trace.jsonl"));
   std::vector<nlohmann::json> events;
   for (std::string line; std::getline(trace, line);) events.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0]["kind"], "mem_read");
-  EXPECT_EQ(events[0]["address"], 0xF0000);
-  EXPECT_EQ(events[0]["length"], 20);
-  EXPECT_EQ(events[0]["seq"], 1);
+  // The run's header and end around the one memory request.
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0]["kind"], "header");
+  EXPECT_EQ(events[0]["tool"], "gavreloctl");
+  EXPECT_EQ(events[1]["kind"], "mem_read");
+  EXPECT_EQ(events[1]["address"], 0xF0000);
+  EXPECT_EQ(events[1]["length"], 20);
+  EXPECT_EQ(events[1]["seq"], 2);
+  EXPECT_EQ(events[2]["kind"], "end");
+  EXPECT_EQ(events[2]["exit_code"], 0);
 
   // Outside the board's memory: "unreadable" lines and exit 1.
   const TRun gap = RunTool("", kBin + "/gavreloctl --board " + dir.File("board.json") + " mem dump 0xF0010 0x20");

@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
     return code == 0 ? kCtlSuccess : kCtlUsage;
   } catch (const std::exception& error) {
     std::cerr << "gavreloctl: " << error.what() << "\n";
-    return kCtlFailed;
+    host::ExitProcess(kCtlFailed);
   }
-  std::cout.flush();
-  return context.ExitCode;
+  // Through host::ExitProcess, so the run trace of a virtual board gets its end event.
+  host::ExitProcess(context.ExitCode);
 }
