@@ -8,6 +8,7 @@
 
 #include "host/Console.h"
 #include "sio/SioBuilder.h"
+#include "sio/W83627Sio.h"
 #include "sio/WinbondSio.h"
 #include "SioTestBoard.h"
 
@@ -66,6 +67,7 @@ TEST_F(SioBuilderTest, TwoChipsEachObjectOnItsOwnPort) {
   TAbstractSio* dhg = builder.Build(0x4E);
   EXPECT_NE(dhg, nct);
   EXPECT_EQ(builder.Object(TSioClass::W83627Sio), dhg);
+  EXPECT_NE(dynamic_cast<TW83627Sio*>(dhg), nullptr);
   EXPECT_EQ(dhg->HwmBase, 0x0A30);
   EXPECT_EQ(builder.Build(0x2E), nct);
   EXPECT_EQ(nct->HwmBase, 0x0290);
@@ -104,6 +106,15 @@ TEST_F(SioBuilderTest, ClassificationOfEveryRow) {
   EXPECT_EQ(TSioBuilder::ClassForFamily(SIO_NCT6775F), TSioClass::NCT6775Sio);
   EXPECT_EQ(TSioBuilder::ClassForFamily(SIO_NCT610X), TSioClass::NCT6102DSio);
   EXPECT_STREQ(TSioBuilder::SlotName(TSioClass::W83627UHG), "TW83627UHG");
+  // The three Winbond model classes are built for their slots, with pin maps; only the UHG
+  // has a group switch. The generic object has neither.
+  for (TSioClass cls : {TSioClass::W83667Sio, TSioClass::W83627Sio, TSioClass::W83627UHG}) {
+    EXPECT_STREQ(TSioBuilder::ClassName(cls), TSioBuilder::SlotName(cls));
+    EXPECT_TRUE(TSioBuilder::HasPinMap(cls));
+    EXPECT_EQ(TSioBuilder::HasGroupSwitch(cls), cls == TSioClass::W83627UHG);
+  }
+  EXPECT_FALSE(TSioBuilder::HasPinMap(TSioClass::WinbondSio));
+  EXPECT_FALSE(TSioBuilder::HasGroupSwitch(TSioClass::WinbondSio));
 }
 
 }  // namespace

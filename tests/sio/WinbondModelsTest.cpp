@@ -114,7 +114,11 @@ class WinbondModelsTest : public SioBoardTest {
     TAccesses Expected;
     std::string Moves;  // the state the board's pin ends in ("" for no pin)
   };
-  void RunWrites(const TModel& model, const std::vector<TWriteCase>& cases) {
+  // The cases, then pins 0 to 7 (bank 0, which no model has) and the first pin after the
+  // model's last bank, each of which touches nothing.
+  void RunWrites(const TModel& model, std::vector<TWriteCase> cases, std::uint8_t firstAfter) {
+    for (std::uint8_t pin = 0; pin < 8; ++pin) cases.push_back({pin, GPIO_OUTPUT_LOW, {}, ""});
+    cases.push_back({firstAfter, GPIO_OUTPUT_HIGH, {}, ""});
     for (const TWriteCase& c : cases) {
       SCOPED_TRACE(testing::Message() << model.Name << " pin " << int(c.Pin) << " mode 0x"
                                       << std::hex << int(c.Mode));
@@ -243,9 +247,8 @@ TEST_F(WinbondModelsTest, W83627WriteGPIOEveryBank) {
       {12, GPIO_NOT_GPIO,
        Join({{R(0x29, 0x40), W(0x29, 0x41), W(0x07, 0x07), R(0x30, 0x00), W(0x30, 0x01)},
              Bits(0xF0, 0xF1, 0xF2, 0x10, GPIO_NOT_GPIO)}), ""},
-      // Bank 0, the bank after the last, and any pin beyond: no access at all.
-      {0, L, {}, ""}, {7, H, {}, ""}, {56, L, {}, ""}, {255, L, {}, ""},
-  });
+      {255, L, {}, ""},  // any pin beyond the banks: no access at all
+  }, 56);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -314,8 +317,8 @@ TEST_F(WinbondModelsTest, W83627UHGWriteGPIOEveryBank) {
       {28, GPIO_DISABLED,
        Join({{W(0x07, 0x06), R(0x30, 0x01), W(0x30, 0x00), W(0x07, 0x07), R(0x30, 0x00),
               W(0x30, 0x01)}, Bits(0xE0, 0xE1, 0xE2, 0x10, GPIO_DISABLED)}), ""},
-      {3, L, {}, ""}, {56, H, {}, ""}, {200, L, {}, ""},
-  });
+      {200, L, {}, ""},
+  }, 56);
 }
 
 TEST_F(WinbondModelsTest, W83627UHGEnableGroupSetsTheActivationBitOnly) {
@@ -434,8 +437,8 @@ TEST_F(WinbondModelsTest, W83667WriteGPIOEveryBank) {
                     Bits(0xE8, 0xE9, 0xEA, 0x80, L)}), "output_low"},
       {60, 0x00, Join({{W(0x07, 0x07), R(0x30, 0x00), W(0x30, 0x04), R(0xEC, 0xFF), W(0xEC, 0xEF)},
                        Bits(0xE0, 0xE1, 0xE2, 0x10, 0x00)}), ""},
-      {5, H, {}, ""}, {80, L, {}, ""}, {255, H, {}, ""},
-  });
+      {255, H, {}, ""},
+  }, 80);
 }
 
 TEST_F(WinbondModelsTest, W83667ConstructionLinesAndFanMap) {
