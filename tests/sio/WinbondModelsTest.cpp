@@ -15,23 +15,19 @@
 #include "sio/W83627Sio.h"
 #include "sio/W83627UHG.h"
 #include "sio/W83667Sio.h"
-#include "ConfigAccess.h"
-#include "SioTestBoard.h"
+#include "SioModelTest.h"
 
 namespace {
 
-// A register of the chip: global (Ldn kGlobal) or of a logical device.
-constexpr int kGlobal = -1;
-struct TReg {
-  int Ldn;
-  std::uint8_t Reg;
-  std::uint8_t Value;
-};
-
-struct TModel {
-  const char* Name;  // the board's chip name (its GPIO layout)
-  const char* Id;    // identification bytes from 0x20
-  std::vector<TReg> Base;
+class WinbondModelsTest : public SioModelTest {
+ protected:
+  // The cases, then pins 0 to 7 (bank 0, which no Winbond model has) and the first pin after
+  // the model's last bank, each of which touches nothing.
+  void RunWrites(const TModel& model, std::vector<TWriteCase> cases, std::uint8_t firstAfter) {
+    for (std::uint8_t pin = 0; pin < 8; ++pin) cases.push_back({pin, GPIO_OUTPUT_LOW, {}, ""});
+    cases.push_back({firstAfter, GPIO_OUTPUT_HIGH, {}, ""});
+    SioModelTest::RunWrites(model, cases);
+  }
 };
 
 // The chips as the tests start them: every bank's inversion register all ones (so clearing
@@ -52,131 +48,6 @@ const TModel kW83667 = {"W83667HG", "A5 13",
                          {0x09, 0xE2, 0xFF}, {0x09, 0xE6, 0xFF}, {0x09, 0xF2, 0xFF},
                          {0x09, 0xF6, 0xFF}, {0x07, 0xF6, 0xFF}, {0x07, 0xE2, 0xFF},
                          {0x07, 0xE6, 0xFF}, {0x07, 0xEA, 0xFF}}};
-
-TAccesses Join(std::initializer_list<TAccesses> parts) {
-  TAccesses all;
-  for (const TAccesses& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-// WriteGPIOBits on a bank whose I/O-select and data registers hold 0 and whose inversion
-// register holds 0xFF.
-TAccesses Bits(std::uint8_t io, std::uint8_t data, std::uint8_t inv, std::uint8_t mask,
-               std::uint8_t mode) {
-  const auto cleared = static_cast<std::uint8_t>(0xFF & ~mask);
-  if (mode == GPIO_INPUT) return {R(inv, 0xFF), W(inv, cleared), R(io, 0x00), W(io, mask)};
-  if (mode != GPIO_OUTPUT_LOW && mode != GPIO_OUTPUT_HIGH) return {R(inv, 0xFF), W(inv, cleared)};
-  return {R(inv, 0xFF), W(inv, cleared), R(io, 0x00), W(io, 0x00), R(data, 0x00),
-          W(data, mode == GPIO_OUTPUT_HIGH ? mask : 0x00)};
-}
-
-// The registers after `accesses`, starting from `before`: each write lands in the global
-// register or in the register of the device selected last.
-TChipRegisters ApplyWrites(TChipRegisters regs, const TAccesses& accesses, std::uint8_t ldn) {
-  for (const TConfigAccess& access : accesses) {
-    if (!access.Write) continue;
-    if (access.Reg == 0x07) ldn = access.Value;
-    regs[access.Reg < 0x30 ? GlobalKey(access.Reg) : DeviceKey(ldn, access.Reg)] = access.Value;
-  }
-  return regs;
-}
-
-class WinbondModelsTest : public SioBoardTest {
- protected:
-  // A fresh board with the model's chip at 0x2E in its base state, and the object Build(0x2E)
-  // hands out, with the trace cleared.
-  TAbstractSio& Start(const TModel& model, const std::vector<TReg>& extra = {}) {
-    gavrelo::ResetProcessStateForTests();
-    LoadChip({{"name", model.Name},
-              {"port", "0x2E"},
-              {"keys", "winbond"},
-              {"id", model.Id},
-              {"devices", {{"0x0B", {{"registers", {{"0x60", "0x02"}, {"0x61", "0x90"}}}}}}}});
-    for (const std::vector<TReg>* list : {&model.Base, &extra})
-      for (const TReg& r : *list) {
-        if (r.Ldn == kGlobal)
-          Chip(0x2E).SetGlobal(r.Reg, r.Value);
-        else
-          Chip(0x2E).SetDevice(static_cast<std::uint8_t>(r.Ldn), r.Reg, r.Value);
-      }
-    TAbstractSio* sio = TSioBuilder::Instance().Build(0x2E);
-    ClearTrace();
-    return *sio;
-  }
-  std::string PinState(const std::string& pin) {
-    const TSuperIoGpio::TPin* p = Chip(0x2E).Gpio()->Find(pin);
-    return p == nullptr ? "no pin" : TSuperIoGpio::StateName(p->State);
-  }
-
-  struct TWriteCase {
-    std::uint8_t Pin;
-    std::uint8_t Mode;
-    TAccesses Expected;
-    std::string Moves;  // the state the board's pin ends in ("" for no pin)
-  };
-  // The cases, then pins 0 to 7 (bank 0, which no model has) and the first pin after the
-  // model's last bank, each of which touches nothing.
-  void RunWrites(const TModel& model, std::vector<TWriteCase> cases, std::uint8_t firstAfter) {
-    for (std::uint8_t pin = 0; pin < 8; ++pin) cases.push_back({pin, GPIO_OUTPUT_LOW, {}, ""});
-    cases.push_back({firstAfter, GPIO_OUTPUT_HIGH, {}, ""});
-    for (const TWriteCase& c : cases) {
-      SCOPED_TRACE(testing::Message() << model.Name << " pin " << int(c.Pin) << " mode 0x"
-                                      << std::hex << int(c.Mode));
-      TAbstractSio& sio = Start(model);
-      const TChipRegisters before = ChipRegisters(Chip(0x2E));
-      sio.WriteGPIO(c.Pin, c.Mode);
-      const TAccesses accesses = ConfigAccesses(Cycles());
-      EXPECT_EQ(accesses, c.Expected);
-      // Nothing changed but what the accesses wrote.
-      EXPECT_EQ(ChipRegisters(Chip(0x2E)), ApplyWrites(before, c.Expected, 0x0B));
-      ExpectAllChipsLocked();
-      if (!c.Moves.empty()) {
-        const std::string name = TSuperIoGpio::PinName(c.Pin / 8u, c.Pin % 8u);
-        EXPECT_EQ(PinState(name), c.Moves) << name;
-      }
-    }
-  }
-
-  struct TReadCase {
-    const char* What;
-    std::vector<TReg> Regs;
-    std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> Expect;  // first pin, codes
-    std::map<std::string, int> Inputs = {};
-  };
-  void RunReads(const TModel& model, const std::vector<TReadCase>& cases) {
-    for (const TReadCase& c : cases) {
-      SCOPED_TRACE(std::string(model.Name) + ": " + c.What);
-      TAbstractSio& sio = Start({model.Name, model.Id, {}}, c.Regs);
-      for (const auto& [pin, level] : c.Inputs) ASSERT_TRUE(Chip(0x2E).SetExternalLevel(pin, level));
-      sio.ReadGPIO();
-      for (const auto& [first, codes] : c.Expect)
-        for (std::size_t i = 0; i < codes.size(); ++i)
-          EXPECT_EQ(int(sio.GPIO[first + i]), int(codes[i])) << "pin " << first + i;
-      ExpectAllChipsLocked();
-    }
-  }
-
-  // The (register, selection) order of a ReadGPIO call: "W07=09" for a device selection,
-  // "R30" for a read.
-  std::vector<std::string> ReadOrder(TAbstractSio& sio) {
-    ClearTrace();
-    sio.ReadGPIO();
-    std::vector<std::string> order;
-    for (const TConfigAccess& a : ConfigAccesses(Cycles())) {
-      char text[16];
-      if (a.Write)
-        std::snprintf(text, sizeof text, "W%02X=%02X", a.Reg, a.Value);
-      else
-        std::snprintf(text, sizeof text, "R%02X", a.Reg);
-      order.push_back(text);
-    }
-    return order;
-  }
-};
-
-constexpr std::uint8_t L = GPIO_OUTPUT_LOW, H = GPIO_OUTPUT_HIGH, IL = GPIO_INPUT_LOW,
-                       IH = GPIO_INPUT_HIGH, N = GPIO_NOT_GPIO, NL = GPIO_NOT_GPIO_LOW,
-                       NH = GPIO_NOT_GPIO_HIGH, D = GPIO_DISABLED;
 
 // ---------------------------------------------------------------------------------------------
 // W83627DHG / EHF
@@ -468,40 +339,10 @@ TEST_F(WinbondModelsTest, W83667ConstructionLinesAndFanMap) {
 // ---------------------------------------------------------------------------------------------
 
 TEST_F(WinbondModelsTest, ReadGPIOAgreesWithTheBoardsPins) {
-  std::mt19937 random(20260115);
   const std::vector<std::uint8_t> globals = {0x24, 0x27, 0x29, 0x2A, 0x2B, 0x2C, 0x2D};
   const std::vector<std::uint8_t> devices = {0x06, 0x07, 0x08, 0x09, 0x0D, 0x0E, 0x0F};
-  for (const TModel* model : {&kW83627, &kW83627Uhg, &kW83667}) {
-    for (int trial = 0; trial < 60; ++trial) {
-      SCOPED_TRACE(testing::Message() << model->Name << " trial " << trial);
-      std::vector<TReg> regs;
-      // Sparse bits, so that single rules hold and fail in every combination.
-      auto draw = [&] { return static_cast<std::uint8_t>(random() & random() & 0xFF); };
-      for (std::uint8_t g : globals) regs.push_back({kGlobal, g, draw()});
-      for (std::uint8_t ldn : devices) {
-        regs.push_back({ldn, 0x30, static_cast<std::uint8_t>(random())});
-        for (unsigned reg = 0xE0; reg <= 0xFF; ++reg)
-          regs.push_back({ldn, static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(random())});
-      }
-      regs.push_back({0x0B, 0xF2, static_cast<std::uint8_t>(random())});
-      TAbstractSio& sio = Start({model->Name, model->Id, {}}, regs);
-      sio.ReadGPIO();
-      for (const TSuperIoGpio::TPin& pin : Chip(0x2E).Gpio()->Pins()) {
-        const std::uint8_t code = sio.GPIO[pin.Bank * 8 + pin.Bit];
-        const std::string state = TSuperIoGpio::StateName(pin.State);
-        SCOPED_TRACE(pin.Name + " " + state + " code " + std::to_string(code));
-        if (code == D) {
-          EXPECT_TRUE(state == "input" || state == "not_gpio");  // a bank that is off drives nothing
-        } else if (state == "not_gpio") {
-          EXPECT_TRUE(code == NL || code == NH || code == N);
-        } else if (state == "input") {
-          EXPECT_EQ(code, pin.Level ? IH : IL);
-        } else {
-          EXPECT_EQ(code, state == "output_high" ? H : L);
-        }
-      }
-    }
-  }
+  for (const TModel* model : {&kW83627, &kW83627Uhg, &kW83667})
+    ExpectReadGPIOAgreesWithPins(*model, globals, devices, {{0x0B, 0xF2}}, 60, 20260115);
 }
 
 }  // namespace
