@@ -94,7 +94,8 @@ void TSuperIoGpio::Compute(const TSioGpioBank& bank, TPin& pin) const {
     pin.Level = pin.External;
     return;
   }
-  const unsigned level = ((Reg(bank.Ldn, bank.Data) ^ Reg(bank.Ldn, bank.Inversion)) >> bit) & 1u;
+  const unsigned level =
+      ((Reg(bank.Ldn, bank.Data) ^ (Reg(bank.Ldn, bank.Inversion) & bank.InversionBits)) >> bit) & 1u;
   pin.State = level != 0 ? TState::OutputHigh : TState::OutputLow;
   pin.Level = static_cast<int>(level);
 }
@@ -123,7 +124,7 @@ std::uint8_t TSuperIoGpio::ReadThrough(std::uint8_t ldn, std::uint8_t reg,
     for (const TSioGpioBank& bank : m_Layout.Banks) {
       if (bank.Bank != pin.Bank || bank.Ldn != ldn || bank.Data != reg) continue;
       // The chip samples the pin through its inversion, as it drives it.
-      const unsigned inverted = (Reg(bank.Ldn, bank.Inversion) >> pin.Bit) & 1u;
+      const unsigned inverted = ((Reg(bank.Ldn, bank.Inversion) & bank.InversionBits) >> pin.Bit) & 1u;
       const unsigned bit = static_cast<unsigned>(pin.External) ^ inverted;
       value = static_cast<std::uint8_t>((value & ~(1u << pin.Bit)) | (bit << pin.Bit));
     }

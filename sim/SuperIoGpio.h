@@ -52,6 +52,15 @@ constexpr TSioRegTest DeviceBit(std::uint8_t ldn, std::uint8_t reg, int bit, boo
   const auto mask = static_cast<std::uint8_t>(1u << bit);
   return {TSioTest::Equal, ldn, reg, mask, set ? mask : std::uint8_t{0}};
 }
+// Global register `reg` AND `mask` is `value`.
+constexpr TSioRegTest GlobalMasked(std::uint8_t reg, std::uint8_t mask, std::uint8_t value) {
+  return {TSioTest::Equal, 0, reg, mask, value};
+}
+// Register `reg` of logical device `ldn` AND `mask` is `value`.
+constexpr TSioRegTest DeviceMasked(std::uint8_t ldn, std::uint8_t reg, std::uint8_t mask,
+                                   std::uint8_t value) {
+  return {TSioTest::Equal, ldn, reg, mask, value};
+}
 // Global register `reg` AND `mask` is not `value`.
 constexpr TSioRegTest GlobalNotEqual(std::uint8_t reg, std::uint8_t mask, std::uint8_t value) {
   return {TSioTest::NotEqual, 0, reg, mask, value};
@@ -74,6 +83,7 @@ struct TSioGpioBank {
   std::uint8_t EnableLdn;  // logical device whose register 0x30 activates the bank
   std::uint8_t EnableBit;
   std::uint8_t Pins = 8;
+  std::uint8_t InversionBits = 0xFF;  // the pins the inversion register has bits for
 };
 
 // The pins `Pins` (bits of bank `Bank`) are GPIO only while at least one test of AnyOf

@@ -171,7 +171,11 @@ void TWinbondSio::RunGPIOSteps(std::span<const gpio_table::TStep> steps, std::ui
         SelectLogicalDevice(step.Reg);
         break;
       case TStep::Read:
+      case TStep::Reread:
         ReadConfigRegister(step.Reg);
+        break;
+      case TStep::Assign:
+        WriteConfigRegister(step.Reg, step.Or);
         break;
       case TStep::Modify:
         WriteConfigRegister(step.Reg, static_cast<std::uint8_t>(
@@ -205,11 +209,16 @@ void TWinbondSio::ReadGPIOBanks(std::span<const gpio_table::TReadBank> banks) {
     for (const TStep& step : bank.Before) {
       if (step.Op == TStep::Ldn) reads.Select(step.Reg);
       if (step.Op == TStep::Read) reads.Read(step.Reg);
+      if (step.Op == TStep::Reread) reads.Reread(step.Reg);
     }
-    const std::uint8_t active = reads.Read(kRegActivation);
+    // The activation bit may sit in another device than the bank's registers (read before).
+    const std::uint8_t active = bank.EnableLdn == gpio_table::kSelectedDevice
+                                    ? reads.Read(kRegActivation)
+                                    : reads.Value(bank.EnableLdn, kRegActivation);
     const std::uint8_t io = reads.Read(bank.IoSelect);
     const std::uint8_t data = reads.Read(bank.Data);
-    const std::uint8_t inversion = reads.Read(bank.Inversion);
+    const auto inversion = static_cast<std::uint8_t>(reads.Read(bank.Inversion) & bank.InversionBits);
+    if (bank.Select.Ldn != gpio_table::kSelectedDevice) reads.Select(bank.Select.Ldn);
     std::uint8_t select = 0xFF;
     switch (bank.Select.Form) {
       case TSelect::All:
@@ -217,7 +226,7 @@ void TWinbondSio::ReadGPIOBanks(std::span<const gpio_table::TReadBank> banks) {
       case TSelect::NotRegisters: {
         std::uint8_t taken = reads.Read(bank.Select.Reg1);
         if (bank.Select.Reg2 != 0) taken = static_cast<std::uint8_t>(taken | reads.Read(bank.Select.Reg2));
-        select = static_cast<std::uint8_t>(~taken);
+        select = static_cast<std::uint8_t>(~(taken & bank.Select.Bits));
         break;
       }
       case TSelect::Register:
@@ -233,9 +242,7 @@ void TWinbondSio::ReadGPIOBanks(std::span<const gpio_table::TReadBank> banks) {
     DecodeGPIOBank(notGpio ? 1 : 0, (active >> bank.EnableBit) & 1u, io, data, inversion, select,
                    states, count);
     for (const gpio_table::TPinRule& rule : bank.After) {
-      bool holds = false;
-      for (const gpio_table::TTest& test : rule.AnyOf) holds = reads.Holds(test) || holds;
-      if (!holds) continue;
+      if (!reads.Holds(rule)) continue;
       for (unsigned bit = 0; bit < count && bit < 8; ++bit)
         if ((rule.Pins >> bit) & 1u) states[bit] = GPIO_NOT_GPIO;
     }
@@ -271,9 +278,29 @@ std::uint8_t TReads::Value(std::uint8_t ldn, std::uint8_t reg) {
   return 0;
 }
 
+std::uint8_t TReads::Reread(std::uint8_t reg) {
+  m_Values.erase(Key(m_Ldn, reg));
+  return Read(reg);
+}
+
 bool TReads::Holds(const TTest& test) {
   if (!test.Used) return false;
   return (Value(test.Ldn, test.Reg) & test.Mask) == test.Value;
+}
+
+bool TReads::Holds(const TPinRule& rule) {
+  // Every test is evaluated (each register read once), whatever the earlier ones gave.
+  bool any = false;
+  bool all = true;
+  bool used = false;
+  for (const TTest& test : rule.AnyOf) {
+    if (!test.Used) continue;
+    used = true;
+    const bool holds = Holds(test);
+    any = any || holds;
+    all = all && holds;
+  }
+  return rule.AllOf ? used && all : any;
 }
 
 }  // namespace gpio_table

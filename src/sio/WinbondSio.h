@@ -19,16 +19,23 @@ namespace gpio_table {
 
 // One step of a pin write, a group switch or a read's preparation, in table order.
 struct TStep {
-  enum TOp : std::uint8_t { None, Ldn, Read, Modify, ClearPinBit };
+  enum TOp : std::uint8_t { None, Ldn, Read, Modify, ClearPinBit, Reread, Assign };
   TOp Op = None;
   std::uint8_t Reg = 0;     // Ldn: the logical device
   std::uint8_t And = 0xFF;  // Modify: register := (register OR Or) AND And, one read-modify-write
-  std::uint8_t Or = 0;
+  std::uint8_t Or = 0;      // Assign: the value written
 };
 // LDN n: select logical device n.
 constexpr TStep Ldn(std::uint8_t ldn) { return {TStep::Ldn, ldn}; }
 // Read a register (global, or of the selected device) into the read's register set.
 constexpr TStep Read(std::uint8_t reg) { return {TStep::Read, reg}; }
+// Read a register again although this ReadGPIO call has read it (a chip read that re-reads
+// a device's register 0x30 bank by bank); later tests of the call see the new value.
+constexpr TStep Reread(std::uint8_t reg) { return {TStep::Reread, reg}; }
+// R := v: a write alone, without reading the register first.
+constexpr TStep Assign(std::uint8_t reg, std::uint8_t value) {
+  return {TStep::Assign, reg, 0xFF, value};
+}
 // R OR v / R AND v: one read-modify-write.
 constexpr TStep Or(std::uint8_t reg, std::uint8_t bits) { return {TStep::Modify, reg, 0xFF, bits}; }
 constexpr TStep And(std::uint8_t reg, std::uint8_t bits) { return {TStep::Modify, reg, bits, 0}; }
@@ -50,7 +57,7 @@ struct TWriteBank {
 // One bank of EnableGPIOGroup.
 struct TGroupSwitch {
   std::uint8_t Bank;
-  std::array<TStep, 4> Steps;
+  std::array<TStep, 12> Steps;
 };
 
 // A test of a register value a ReadGPIO call has read: (value AND Mask) == Value. Registers
@@ -78,11 +85,20 @@ constexpr TTest Masked(std::uint8_t reg, std::uint8_t mask, std::uint8_t value) 
   return {true, 0, reg, mask, value};
 }
 
-// "Afterwards": the pins `Pins` (bits of the bank) read GPIO_NOT_GPIO when a test holds.
+// "Afterwards": the pins `Pins` (bits of the bank) read GPIO_NOT_GPIO when a test holds
+// (with AllOf: when every test given holds).
 struct TPinRule {
   std::uint8_t Pins = 0;
-  std::array<TTest, 2> AnyOf{};
+  std::array<TTest, 4> AnyOf{};
+  bool AllOf = false;
 };
+// The pins read GPIO_NOT_GPIO when both tests hold (conditions on two registers at once).
+constexpr TPinRule WhenBoth(std::uint8_t pins, TTest first, TTest second) {
+  return {pins, {first, second}, true};
+}
+
+// A logical-device field meaning "the device the bank's steps selected".
+constexpr std::uint8_t kSelectedDevice = 0xFF;
 
 // The registers one ReadGPIO call has read, each read once: global ones (below 0x30) and
 // those of logical devices, keyed by device.
@@ -95,7 +111,10 @@ class TReads {
   // A register of any device: read now when it is global or of the selected device and was
   // not read yet; 0 for a register of another device the table did not read before.
   std::uint8_t Value(std::uint8_t ldn, std::uint8_t reg);
+  // Reads a register of the selected device (or a global one) from the chip again.
+  std::uint8_t Reread(std::uint8_t reg);
   bool Holds(const TTest& test);
+  bool Holds(const TPinRule& rule);
 
  private:
   static std::uint32_t Key(std::uint8_t ldn, std::uint8_t reg);
@@ -109,12 +128,25 @@ class TReads {
 struct TSelect {
   enum TForm : std::uint8_t { All, NotRegisters, Register, Computed };
   TForm Form = All;
-  std::uint8_t Reg1 = 0;  // NotRegisters: NOT (Reg1 OR Reg2), Reg2 0 meaning Reg1 alone;
-  std::uint8_t Reg2 = 0;  // Register: Reg1 as read
+  std::uint8_t Reg1 = 0;  // NotRegisters: NOT ((Reg1 OR Reg2) AND Bits), Reg2 0 meaning Reg1
+  std::uint8_t Reg2 = 0;  // alone; Register: Reg1 as read
   std::uint8_t (*Compute)(TReads& reads) = nullptr;  // Computed: irregular forms, named code
+  std::uint8_t Bits = 0xFF;  // the pins the multi-function register has bits for
+  std::uint8_t Ldn = kSelectedDevice;  // selected before the registers are read
 };
 constexpr TSelect kAllGpio{};
 constexpr TSelect NotReg(std::uint8_t reg) { return {TSelect::NotRegisters, reg, 0, nullptr}; }
+// A multi-function register with bits for some pins only; the others are always GPIO.
+constexpr TSelect NotRegBits(std::uint8_t reg, std::uint8_t bits) {
+  return {TSelect::NotRegisters, reg, 0, nullptr, bits};
+}
+// The multi-function register of another logical device, selected first.
+constexpr TSelect NotRegIn(std::uint8_t ldn, std::uint8_t reg) {
+  return {TSelect::NotRegisters, reg, 0, nullptr, 0xFF, ldn};
+}
+constexpr TSelect ComputedIn(std::uint8_t ldn, std::uint8_t (*compute)(TReads&)) {
+  return {TSelect::Computed, 0, 0, compute, 0xFF, ldn};
+}
 constexpr TSelect NotRegs(std::uint8_t reg1, std::uint8_t reg2) {
   return {TSelect::NotRegisters, reg1, reg2, nullptr};
 }
@@ -129,13 +161,18 @@ constexpr TSelect ComputedBy(std::uint8_t (*compute)(TReads&)) {
 // then DecodeGPIOBank and the pin rules.
 struct TReadBank {
   std::uint8_t Bank;
-  std::array<TStep, 5> Before;
+  std::array<TStep, 8> Before;
   std::uint8_t EnableBit;
   TTest NotGpio;  // the whole bank serves another function while it holds
   std::uint8_t IoSelect, Data, Inversion;
   TSelect Select;
-  std::array<TPinRule, 3> After;
+  std::array<TPinRule, 8> After;
   std::uint8_t Pins = 8;
+  // The device whose register 0x30 holds EnableBit when it is not the bank's own (its 0x30
+  // must have been read earlier in the call), and the pins the inversion register has bits
+  // for.
+  std::uint8_t EnableLdn = kSelectedDevice;
+  std::uint8_t InversionBits = 0xFF;
 };
 
 }  // namespace gpio_table
