@@ -10,6 +10,7 @@
 
 #include "sim/BoardJson.h"
 #include "sim/HardwareMonitor.h"
+#include "sim/PagedRegisterWindow.h"
 #include "sim/SuperIoChip.h"
 #include "sim/VirtualBoard.h"
 
@@ -133,16 +134,33 @@ void ParseChip(TVirtualBoard& board, const nlohmann::json& chip, const std::stri
   }
 
   std::unique_ptr<THardwareMonitor> hwm;
+  std::unique_ptr<TPagedRegisterWindow> window;
   if (chip.contains("hwm")) {
     const nlohmann::json& monitor = chip["hwm"];
     if (!monitor.is_object()) throw std::runtime_error(what + ".hwm: expected an object");
-    CheckKeys(monitor, what + ".hwm", {"banks", "read_only"});
+    CheckKeys(monitor, what + ".hwm", {"banks", "read_only", "pages"});
     // The monitor sits at the base that logical device 0x0B's registers 0x60/0x61 hold.
     if (!sio.HasDevice(0x0B))
       throw std::runtime_error(what + ".hwm: the chip has no logical device 0x0B");
     const auto base = static_cast<std::uint16_t>(sio.Device(0x0B, 0x60) << 8 | sio.Device(0x0B, 0x61));
     if (base > 0xFFF9) throw std::runtime_error(what + ".hwm: base address out of range");
     hwm = std::make_unique<THardwareMonitor>(name, base);
+    // A model with a paged register window has it at the same base (base .. base + 2).
+    if (TPagedRegisterWindow::ModelHasWindow(name))
+      window = std::make_unique<TPagedRegisterWindow>(name, base);
+    if (monitor.contains("pages")) {
+      // {"page": {"index": value, ...}, ...}
+      if (!window) throw std::runtime_error(what + ".hwm.pages: chip \"" + name + "\" has no paged window (NCT6683D)");
+      const nlohmann::json& pages = monitor["pages"];
+      if (!pages.is_object()) throw std::runtime_error(what + ".hwm.pages: expected an object");
+      for (const auto& [key, regs] : pages.items()) {
+        const std::string where = what + ".hwm.pages." + key;
+        const auto page = board::Number(nlohmann::json(key), where, 0xFE);
+        Registers(regs, where, 0x00, 0xFF, [&](std::uint8_t index, std::uint8_t value) {
+          window->SetRegister(static_cast<std::uint8_t>(page), index, value);
+        });
+      }
+    }
     if (monitor.contains("banks")) {
       const nlohmann::json& banks = monitor["banks"];
       if (!banks.is_object()) throw std::runtime_error(what + ".hwm.banks: expected an object");
@@ -173,6 +191,7 @@ void ParseChip(TVirtualBoard& board, const nlohmann::json& chip, const std::stri
 
   board.AddPortDevice(std::move(device));
   if (hwm) board.AddPortDevice(std::move(hwm));
+  if (window) board.AddPortDevice(std::move(window));
 }
 
 }  // namespace

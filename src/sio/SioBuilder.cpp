@@ -1,6 +1,12 @@
 #include "sio/SioBuilder.h"
 
 #include "diag/ProcessState.h"
+#include "sio/NCT6102DSio.h"
+#include "sio/NCT6683DSio.h"
+#include "sio/NCT6775Sio.h"
+#include "sio/NCT6776Sio.h"
+#include "sio/NCT6791DSio.h"
+#include "sio/NuvotonSio.h"
 #include "sio/W83627Sio.h"
 #include "sio/W83627UHG.h"
 #include "sio/W83667Sio.h"
@@ -30,11 +36,10 @@ std::unique_ptr<TAbstractSio> Make(std::uint16_t port) {
   return std::make_unique<T>(port);
 }
 
-// Class slot -> how its object is made. Model classes that are not part of this build yet
-// (the Nuvoton models, until each one lands) have their slot served by the generic
-// TWinbondSio (whose GPIO slots touch no register), so the pin test on such a board does
-// nothing rather than drive a pin through a register map it does not have. Adding a class
-// is replacing its row here.
+// Class slot -> how its object is made. A slot whose model class is not part of the build
+// would be served by the generic TWinbondSio (whose GPIO slots touch no register), so the pin
+// test on such a board does nothing rather than drive a pin through a register map it does
+// not have; every slot has its own class now. Adding a class is replacing its row here.
 struct TClassMaker {
   const char* Slot;   // the class the slot stands for
   const char* Built;  // the class actually constructed for it
@@ -49,12 +54,12 @@ constexpr TClassMaker kMakers[] = {
     {"TW83667Sio", "TW83667Sio", &Make<TW83667Sio>, kPinMap},
     {"TW83627Sio", "TW83627Sio", &Make<TW83627Sio>, kPinMap},
     {"TW83627UHG", "TW83627UHG", &Make<TW83627UHG>, kPinMap | kGroupSwitch},
-    {"TNuvotonSio", "TWinbondSio", &Make<TWinbondSio>},   // TNuvotonSio not built yet
-    {"TNCT6775Sio", "TWinbondSio", &Make<TWinbondSio>},   // TNCT6775Sio not built yet
-    {"TNCT6776Sio", "TWinbondSio", &Make<TWinbondSio>},   // TNCT6776Sio not built yet
-    {"TNCT6791DSio", "TWinbondSio", &Make<TWinbondSio>},  // TNCT6791DSio not built yet
-    {"TNCT6683DSio", "TWinbondSio", &Make<TWinbondSio>},  // TNCT6683DSio not built yet
-    {"TNCT6102DSio", "TWinbondSio", &Make<TWinbondSio>},  // TNCT6102DSio not built yet
+    {"TNuvotonSio", "TNuvotonSio", &Make<TNuvotonSio>},
+    {"TNCT6775Sio", "TNCT6775Sio", &Make<TNCT6775Sio>, kPinMap},
+    {"TNCT6776Sio", "TNCT6776Sio", &Make<TNCT6776Sio>, kPinMap},
+    {"TNCT6791DSio", "TNCT6791DSio", &Make<TNCT6791DSio>, kPinMap | kGroupSwitch},
+    {"TNCT6683DSio", "TNCT6683DSio", &Make<TNCT6683DSio>},  // paged window only, no pin map
+    {"TNCT6102DSio", "TNCT6102DSio", &Make<TNCT6102DSio>, kPinMap | kGroupSwitch},
 };
 static_assert(sizeof(kMakers) / sizeof(kMakers[0]) == static_cast<std::size_t>(TSioClass::Count));
 

@@ -186,6 +186,90 @@ TEST_F(CtlGpioTest, CheckAndEnable) {
   EXPECT_EQ(Ctl("w83627uhg-demo.json", {"gpio", "enable", "PIN3"}).ExitCode, 2);
 }
 
+TEST_F(CtlGpioTest, NuvotonDemoBoardsListAndSetAMultiplexedPin) {
+  struct TCase {
+    const char* Board;
+    std::string Chip;
+    std::size_t Pins, Undecoded;
+    std::map<std::string, std::string> Some;  // states `list` shows
+    std::string Set;                          // a pin in another function, or in a bank that is off
+    TAccesses Routing;                        // the first accesses of its write
+    std::string Moves;                        // the pin's last state ("" when it must not move)
+  };
+  const std::vector<TCase> cases = {
+      // Bank 6 behind bit 3 of global 0x29: the write sets it.
+      {"nct6775f-demo.json", "NCT6775F/NCT6771F at 0x2E (TNCT6775Sio)", 78, 2,
+       {{"GPIO60", "Not GPIO"}, {"GPIO02", "Disabled"}, {"GPIO30", "Not GPIO"},
+        {"GPIO40", "Disabled"}, {"GPIO50", "Not GPIO"}, {"GPIO23", "Disabled"}},
+       "GPIO60=High", {R(0x29, 0x00), W(0x29, 0x08), W(0x07, 0x07), R(0x30, 0x00), W(0x30, 0x02)},
+       "output_high"},
+      // GPIO71 given away by LDN 7 0xEC bit 1 in an active bank: the write clears the bit.
+      {"nct6776f-demo.json", "NCT6776F at 0x2E (TNCT6776Sio)", 88, 0,
+       {{"GPIO71", "Not GPIO Low"}, {"GPIO70", "Input High"}, {"GPIO76", "Input High"},
+        {"GPIO90", "Disabled"}, {"GPIOA0", "Disabled"}, {"GPIO32", "Not GPIO"}},
+       "GPIO71=High", {W(0x07, 0x09), R(0x30, 0x80), W(0x30, 0x80), W(0x07, 0x07), R(0xEC, 0x02),
+                       W(0xEC, 0x00)},
+       "output_high"},
+      // GPIO00 behind bit 0 of global 0x1C: the pin's own routing step sets it.
+      {"nct6791d-demo.json", "NCT6791D at 0x2E (TNCT6791DSio)", 70, 2,
+       {{"GPIO00", "Not GPIO"}, {"GPIO35", "Not GPIO"}, {"GPIO03", "Disabled"},
+        {"GPIO80", "Not GPIO"}},
+       "GPIO00=High", {W(0x07, 0x08), R(0x30, 0x00), W(0x30, 0x02), R(0x1C, 0xE0), W(0x1C, 0xE1)},
+       "output_high"},
+      // The NCT6102D's write activates the bank and changes no multi-function register: GPIO12,
+      // given away by LDN 8 0xE1, stays where it is.
+      {"nct6102d-demo.json", "NCT6102D at 0x2E (TNCT6102DSio)", 64, 0,
+       {{"GPIO12", "Disabled"}, {"GPIO30", "Not GPIO"}, {"GPIO54", "Not GPIO"},
+        {"GPIO70", "Disabled"}},
+       "GPIO12=High", {W(0x07, 0x07), R(0x30, 0x00), W(0x30, 0x02)}, ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Board);
+    TProcessResult r = Ctl(c.Board, {"gpio", "list", "--json"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
+    const nlohmann::json report = nlohmann::json::parse(r.Stdout);
+    EXPECT_EQ(report["chip"], c.Chip);
+    EXPECT_EQ(report["pins"].size(), c.Pins);
+    EXPECT_EQ(report["undecoded"].size(), c.Undecoded);
+    std::map<std::string, std::string> states;
+    for (const auto& pin : report["pins"]) states[pin["pin"]] = pin["state"];
+    for (const auto& [pin, state] : c.Some) EXPECT_EQ(states[pin], state) << pin;
+
+    r = Ctl(c.Board, {"gpio", "set", c.Set});
+    ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
+    const TAccesses accesses = CommandAccesses();
+    ASSERT_GE(accesses.size(), c.Routing.size());
+    EXPECT_EQ(TAccesses(accesses.begin(), accesses.begin() + static_cast<std::ptrdiff_t>(c.Routing.size())),
+              c.Routing);
+    const std::string pin = c.Set.substr(0, c.Set.find('='));
+    std::string last;
+    for (const nlohmann::json& event : Trace("pin"))
+      if (event["pin"] == pin) last = event["state"];
+    EXPECT_EQ(last, c.Moves);
+  }
+  // The NCT6102D drives a pin of a bank that was off, and switches a group on.
+  TProcessResult r = Ctl("nct6102d-demo.json", {"gpio", "set", "GPIO11=Low"});
+  EXPECT_EQ(r.ExitCode, 0);
+  std::string last;
+  for (const nlohmann::json& event : Trace("pin"))
+    if (event["pin"] == "GPIO11") last = event["state"];
+  EXPECT_EQ(last, "output_low");
+  r = Ctl("nct6102d-demo.json", {"--debug", "gpio", "enable", "GPIO20"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
+  EXPECT_NE(r.Stdout.find("group 2 (pins 16 to 23) switched to GPIO"), std::string::npos) << r.Stdout;
+  EXPECT_EQ(CommandAccesses(), (TAccesses{W(0x07, 0x07), R(0x30, 0x00), W(0x30, 0x04), R(0x30, 0x04)}));
+  // The NCT6791D's group switch routes group 0 whole.
+  r = Ctl("nct6791d-demo.json", {"gpio", "enable", "GPIO03"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
+  EXPECT_EQ(CommandAccesses(), (TAccesses{R(0x1C, 0xE0), W(0x07, 0x08), R(0x30, 0x00), W(0x30, 0x02),
+                                          W(0x1C, 0xE7), W(0x07, 0x08), R(0x30, 0x02), W(0x30, 0x82)}));
+  // The NCT6683D has no pin map: refused before any register is touched.
+  r = Ctl("nct6683d-demo.json", {"gpio", "list"});
+  EXPECT_EQ(r.ExitCode, 2);
+  EXPECT_NE(r.Stderr.find("class TNCT6683DSio) is served by TNCT6683DSio, which has no pin map"),
+            std::string::npos) << r.Stderr;
+}
+
 TEST_F(CtlHwmTest, FansTemperaturesAndVoltagesOfTheWinbondMonitor) {
   const TProcessResult r = Ctl("w83627uhg-demo.json", {"hwm", "--json"});
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;

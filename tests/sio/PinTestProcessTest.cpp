@@ -1,5 +1,5 @@
-// The tool's automatic job end to end, as a real process on each Winbond demo board with the
-// shipped Gavrelo.INI: the INI's pin goes output_low, then output_high at least Delay ms
+// The tool's automatic job end to end, as a real process on each Winbond and Nuvoton demo
+// board with GPIO, with the shipped Gavrelo.INI: the INI's pin goes output_low, then output_high at least Delay ms
 // later, and the chip ends locked.
 
 #include <gtest/gtest.h>
@@ -30,6 +30,10 @@ TEST(PinTestProcess, EachDemoBoardDrivesItsPinLowThenHigh) {
       {"w83627uhg-demo.json", "W83627UHG", "GPIO31"},
       {"w83667hg-demo.json", "W83667HG", "GPIO73"},
       {"demo.json", "W83627UHG", "GPIO12"},
+      {"nct6775f-demo.json", "NCT6775F", "GPIO23"},
+      {"nct6776f-demo.json", "NCT6776F", "GPIO21"},
+      {"nct6791d-demo.json", "NCT6791D", "GPIO35"},
+      {"nct6102d-demo.json", "NCT6102D", "GPIO10"},
   };
   constexpr std::uint64_t kDelayUs = 100 * 1000;  // Delay=100 in every section
   for (const TCase& c : cases) {
@@ -45,7 +49,8 @@ TEST(PinTestProcess, EachDemoBoardDrivesItsPinLowThenHigh) {
         {{"GAVRELO_BOARD", BoardFile(c.Board)}, {"GAVRELO_TRACE", dir.File("trace.jsonl")}},
         dir.File("run"));
     ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
-    EXPECT_NE(r.Stdout.find(std::string("SIO TYPE ... [") + c.Chip + "]"), std::string::npos);
+    // The chip table's row name ("NCT6775F/NCT6771F") begins with the board's chip name.
+    EXPECT_NE(r.Stdout.find(std::string("SIO TYPE ... [") + c.Chip), std::string::npos);
 
     std::vector<nlohmann::json> pin;
     nlohmann::json lastMode;
@@ -74,6 +79,25 @@ TEST(PinTestProcess, EachDemoBoardDrivesItsPinLowThenHigh) {
     EXPECT_EQ(lastMode["state"]["config_mode"], false);
     EXPECT_EQ(lastMode["device"], std::string("superio ") + c.Chip + " @0x2E");
   }
+}
+
+TEST(PinTestProcess, TheNCT6683DBoardRunsTheTestWithoutPins) {
+  // The NCT6683D has no bank tables: the section's test runs, detection names the chip, and
+  // no pin moves.
+  TTempDir dir("pin-test");
+  const std::string exe = dir.File(dir.Path().filename().string());
+  fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "gavrelo", exe);
+  fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "Gavrelo.INI", dir.File("Gavrelo.INI"));
+  const TProcessResult r = RunProcess(
+      exe, {"/DEBUG"},
+      {{"GAVRELO_BOARD", BoardFile("nct6683d-demo.json")}, {"GAVRELO_TRACE", dir.File("trace.jsonl")}},
+      dir.File("run"));
+  ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
+  EXPECT_NE(r.Stdout.find("SIO TYPE ... [NCT6683D]"), std::string::npos);
+  EXPECT_NE(r.Stdout.find("m_ModelName ... [GavreloNCT6683D]"), std::string::npos) << r.Stdout;
+  const std::string trace = TSubprocess::Slurp(dir.File("trace.jsonl"));
+  EXPECT_FALSE(trace.empty());
+  EXPECT_EQ(trace.find("\"kind\":\"pin\""), std::string::npos);
 }
 
 }  // namespace
