@@ -121,13 +121,9 @@ void TNCT6102DSio::WriteGPIO(std::uint8_t Pin, std::uint8_t Mode) {
 }
 
 void TNCT6102DSio::EnableGPIOGroup(std::uint8_t Pin) {
-  const unsigned group = Pin / 8u;
-  Console.LogValue("Group", std::to_string(group), 9);  // for every call, handled or not
-  for (const TGroupSwitch& row : kGroupSwitches) {
-    if (row.Bank != group) continue;
-    RunGPIOSteps(row.Steps, 0);
-    if (group == kGroupLoggedBack)
-      Console.LogValue("active2", std::to_string(ReadConfigRegister(kRegActivation)), 10);
-    return;
-  }
+  const TGroupSwitch* group = FindGroupSwitch(kGroupSwitches, Pin);
+  if (group == nullptr) return;
+  RunGPIOSteps(group->Steps, 0);
+  if (group->Bank == kGroupLoggedBack)
+    Console.LogValue("active2", std::to_string(ReadConfigRegister(kRegActivation)), 10);
 }

@@ -1,8 +1,5 @@
 #include "sio/NCT6791DSio.h"
 
-#include <string>
-
-#include "diag/DebugConsole.h"
 
 namespace {
 
@@ -197,12 +194,8 @@ void TNCT6791DSio::WriteGPIO(std::uint8_t Pin, std::uint8_t Mode) {
 }
 
 void TNCT6791DSio::EnableGPIOGroup(std::uint8_t Pin) {
-  const unsigned group = Pin / 8u;
-  Console.LogValue("Group", std::to_string(group), 9);  // for every call, handled or not
-  for (const TGroupSwitch& row : kGroupSwitches) {
-    if (row.Bank != group) continue;
-    ReadConfigRegister(kRegBank0Routing);
-    RunGPIOSteps(row.Steps, 0);
-    return;
-  }
+  const TGroupSwitch* group = FindGroupSwitch(kGroupSwitches, Pin);
+  if (group == nullptr) return;
+  ReadConfigRegister(kRegBank0Routing);
+  RunGPIOSteps(group->Steps, 0);
 }

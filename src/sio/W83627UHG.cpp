@@ -1,9 +1,5 @@
 #include "sio/W83627UHG.h"
 
-#include <string>
-
-#include "diag/DebugConsole.h"
-
 namespace {
 
 using namespace gpio_table;
@@ -95,11 +91,6 @@ void TW83627UHG::WriteGPIO(std::uint8_t Pin, std::uint8_t Mode) {
 }
 
 void TW83627UHG::EnableGPIOGroup(std::uint8_t Pin) {
-  const unsigned bank = Pin / 8u;
-  Console.LogValue("Group", std::to_string(bank), 9);  // for every call, handled or not
-  for (const TGroupSwitch& group : kGroupSwitches) {
-    if (group.Bank != bank) continue;
-    RunGPIOSteps(group.Steps, 0);
-    return;
-  }
+  if (const TGroupSwitch* group = FindGroupSwitch(kGroupSwitches, Pin))
+    RunGPIOSteps(group->Steps, 0);
 }

@@ -1,6 +1,9 @@
 #include "sio/WinbondSio.h"
 
 #include <limits>
+#include <string>
+
+#include "diag/DebugConsole.h"
 
 TWinbondSio::TWinbondSio(std::uint16_t requestedPort) : TAbstractSio(requestedPort) {
   // Called here, while the object is still a TWinbondSio, so these are this class's versions
@@ -187,6 +190,15 @@ void TWinbondSio::RunGPIOSteps(std::span<const gpio_table::TStep> steps, std::ui
         break;
     }
   }
+}
+
+const gpio_table::TGroupSwitch* TWinbondSio::FindGroupSwitch(
+    std::span<const gpio_table::TGroupSwitch> groups, std::uint8_t Pin) {
+  const unsigned group = Pin / 8u;
+  Console.LogValue("Group", std::to_string(group), 9);  // for every call, handled or not
+  for (const gpio_table::TGroupSwitch& row : groups)
+    if (row.Bank == group) return &row;
+  return nullptr;
 }
 
 void TWinbondSio::WriteGPIOBank(std::span<const gpio_table::TWriteBank> banks, std::uint8_t Pin,

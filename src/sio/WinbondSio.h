@@ -225,6 +225,10 @@ class TWinbondSio : public TAbstractSio {
   void WriteGPIOBank(std::span<const gpio_table::TWriteBank> banks, std::uint8_t Pin,
                      std::uint8_t Mode);
   void RunGPIOSteps(std::span<const gpio_table::TStep> steps, std::uint8_t mask);
+  // The start of EnableGPIOGroup: logs "Group" with the group (Pin / 8) for every call, and
+  // returns the group's row, or null when the table has none.
+  const gpio_table::TGroupSwitch* FindGroupSwitch(std::span<const gpio_table::TGroupSwitch> groups,
+                                                  std::uint8_t Pin);
 
   // The fan inputs of the map: {bank, count, 0, div1 reg/mask/shift, 0, div2 reg/mask/shift};
   // the second divisor field supplies bit 2 of the divisor exponent.

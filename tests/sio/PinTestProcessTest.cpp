@@ -19,6 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// `gavrelo /DEBUG` on a board file: a copy of the tool beside the shipped INI in `dir`, under a
+// name of its own (its single-instance guard is named after the file), with the board's trace
+// in dir/trace.jsonl.
+TProcessResult RunStagedTool(const TTempDir& dir, const std::string& board) {
+  const std::string exe = dir.File(dir.Path().filename().string());
+  fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "gavrelo", exe);
+  fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "Gavrelo.INI", dir.File("Gavrelo.INI"));
+  return RunProcess(exe, {"/DEBUG"},
+                    {{"GAVRELO_BOARD", BoardFile(board)}, {"GAVRELO_TRACE", dir.File("trace.jsonl")}},
+                    dir.File("run"));
+}
+
 TEST(PinTestProcess, EachDemoBoardDrivesItsPinLowThenHigh) {
   struct TCase {
     const char* Board;
@@ -38,16 +50,8 @@ TEST(PinTestProcess, EachDemoBoardDrivesItsPinLowThenHigh) {
   constexpr std::uint64_t kDelayUs = 100 * 1000;  // Delay=100 in every section
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Board);
-    // A copy of the tool beside the shipped INI, under a name of its own (its single-instance
-    // guard is named after the file).
     TTempDir dir("pin-test");
-    const std::string exe = dir.File(dir.Path().filename().string());
-    fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "gavrelo", exe);
-    fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "Gavrelo.INI", dir.File("Gavrelo.INI"));
-    const TProcessResult r = RunProcess(
-        exe, {"/DEBUG"},
-        {{"GAVRELO_BOARD", BoardFile(c.Board)}, {"GAVRELO_TRACE", dir.File("trace.jsonl")}},
-        dir.File("run"));
+    const TProcessResult r = RunStagedTool(dir, c.Board);
     ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
     // The chip table's row name ("NCT6775F/NCT6771F") begins with the board's chip name.
     EXPECT_NE(r.Stdout.find(std::string("SIO TYPE ... [") + c.Chip), std::string::npos);
@@ -85,13 +89,7 @@ TEST(PinTestProcess, TheNCT6683DBoardRunsTheTestWithoutPins) {
   // The NCT6683D has no bank tables: the section's test runs, detection names the chip, and
   // no pin moves.
   TTempDir dir("pin-test");
-  const std::string exe = dir.File(dir.Path().filename().string());
-  fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "gavrelo", exe);
-  fs::copy_file(fs::path(GAVRELO_BIN_DIR) / "Gavrelo.INI", dir.File("Gavrelo.INI"));
-  const TProcessResult r = RunProcess(
-      exe, {"/DEBUG"},
-      {{"GAVRELO_BOARD", BoardFile("nct6683d-demo.json")}, {"GAVRELO_TRACE", dir.File("trace.jsonl")}},
-      dir.File("run"));
+  const TProcessResult r = RunStagedTool(dir, "nct6683d-demo.json");
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
   EXPECT_NE(r.Stdout.find("SIO TYPE ... [NCT6683D]"), std::string::npos);
   EXPECT_NE(r.Stdout.find("m_ModelName ... [GavreloNCT6683D]"), std::string::npos) << r.Stdout;
