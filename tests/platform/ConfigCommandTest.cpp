@@ -23,12 +23,17 @@ class TInstalledTree {
  public:
   TInstalledTree() {
     for (const char* sub : {"Bin", "Conf", "_Conf"}) fs::create_directory(m_Dir.Path() / sub);
-    fs::copy_file(kBuildRoot / "Bin/gavrelo", m_Dir.Path() / "Bin/gavrelo");
+    // Named after the directory: a single-instance guard no other test's copy takes.
+    fs::copy_file(kBuildRoot / "Bin/gavrelo", m_Dir.Path() / "Bin" / m_Dir.Path().filename());
     fs::copy(kBuildRoot / "Conf", m_Dir.Path() / "Conf");
     fs::copy(kBuildRoot / "_Conf", m_Dir.Path() / "_Conf");
+    // The support-model list is named after the executable too.
+    fs::copy_file(kBuildRoot / "Conf/gavrelo.xml", m_Dir.Path() / "Conf" / (Name() + ".xml"));
   }
+  std::string Name() const { return m_Dir.Path().filename().string(); }
   TProcessResult Gavrelo(const std::string& board, const std::string& tag) {
-    return RunProcess(m_Dir.File("Bin/gavrelo"), {"/DEBUG"}, {{"GAVRELO_BOARD", kBoards + board}},
+    return RunProcess(m_Dir.File("Bin/" + Name()), {"/DEBUG"},
+                      {{"GAVRELO_BOARD", kBoards + board}},
                       m_Dir.File(tag));
   }
   std::string File(const std::string& relative) const { return m_Dir.File(relative); }
@@ -47,7 +52,7 @@ TEST(ConfigProcess, GavreloLogsTheInstalledPathsAndRestoresABrokenModelFile) {
   TInstalledTree tree;
   TProcessResult run = tree.Gavrelo("demo.json", "first");
   ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
-  const std::string listLine = "TOrvKtaConfig::m_XmlFileName ... [" + tree.File("Conf/gavrelo.xml") + "]\n";
+  const std::string listLine = "TOrvKtaConfig::m_XmlFileName ... [" + tree.File("Conf/" + tree.Name() + ".xml") + "]\n";
   const std::string modelLine = "TOrvModelConfig::ModelName ... [GavreloDemo]\n";
   std::size_t list = run.Stdout.find(listLine);
   ASSERT_NE(list, std::string::npos) << run.Stdout;

@@ -61,8 +61,10 @@ TEST(StartupFlow, ModelNameOfTheBoardSelectsTheIniSection) {
   // the section of that name was read.
   TTempDir dir("gavrelo-platform");
   ASSERT_FALSE(dir.Path().empty());
-  fs::copy_file(GAVRELO_BIN_DIR "/gavrelo", dir.File("gavrelo"));
-  const std::string run = "GAVRELO_BOARD='" GAVRELO_SOURCE_DIR "/boards/demo.json' '" + dir.File("gavrelo") + "' 2>&1";
+  // Named after the directory: a single-instance guard no other test's copy takes.
+  const std::string exe = dir.File(dir.Path().filename().string());
+  fs::copy_file(GAVRELO_BIN_DIR "/gavrelo", exe);
+  const std::string run = "GAVRELO_BOARD='" GAVRELO_SOURCE_DIR "/boards/demo.json' '" + exe + "' 2>&1";
   dir.Write("Gavrelo.INI", "[OtherBoard]\nDelay=x\nTYPE=SIO_GPIO\nPIN=GPIO12\n"
                            "[GavreloDemo]\nDelay=notanumber\nTYPE=SIO_GPIO\nPIN=GPIO12\n");
   TRun picked = RunCommand(run);
