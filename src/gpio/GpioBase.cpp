@@ -120,7 +120,7 @@ bool TGpioBase::ApplyGPIOSetting(const std::wstring& settings) {
     const bool written = token.find(L"::") == std::wstring::npos;
     trace.Decision("apply_gpio", {{"setting", host::WideToUtf8(token)},
                                   {"accepted", true},
-                                  {"pin", pin},
+                                  {"pin_index", pin},
                                   {"mode", mode},
                                   {"state", host::WideToUtf8(GPIOStateName(mode))},
                                   {"written", written}});

@@ -135,7 +135,7 @@ TEST_F(CtlIni, AModelNamedOnTheCommandLineNeedsNoHardwareAndAMissingFileFails) {
   EXPECT_EQ(j["model_from"], "option");
   EXPECT_EQ(j["pin"]["bank"], 3);
   EXPECT_EQ(j["pin"]["bit"], 4);
-  EXPECT_EQ(j["steps"][0]["tokens"][0]["pin"], 28);
+  EXPECT_EQ(j["steps"][0]["tokens"][0]["pin_index"], 28);
   EXPECT_FALSE(j["steps"][0].contains("writes"));  // nothing is written without a virtual board
 
   TProcessResult r = Ctl({"ini", m_Dir.File("missing.INI"), "--model", "SomeBoard"});

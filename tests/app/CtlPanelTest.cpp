@@ -29,8 +29,8 @@ TEST_F(CtlPanel, IchPinsAreAppliedAndRefreshed) {
   r = Ctl("ich10-nct6776f.json", {"panel", "refresh", "--json", "GPIO5", "GPIO9"});
   EXPECT_EQ(r.ExitCode, 0) << r.Stderr;
   EXPECT_EQ(nlohmann::json::parse(r.Stdout),
-            nlohmann::json::parse(R"([{"pin":"GPIO5","item":1,"state":"Output High"},
-                                      {"pin":"GPIO9","item":3,"state":"Input High"}])"));
+            nlohmann::json::parse(R"({"type":"ICH_GPIO","pins":[{"pin":"GPIO5","item":1,"state":"Output High"},
+                                      {"pin":"GPIO9","item":3,"state":"Input High"}]})"));
   // A pin that is no GPIO has no state to show: said, and exit 1.
   r = Ctl("ich10-nct6776f.json", {"panel", "refresh", "GPIO9", "GPIO40"});
   EXPECT_EQ(r.ExitCode, 1);

@@ -38,7 +38,7 @@ std::vector<std::string> Decisions(const std::vector<nlohmann::json>& events) {
   std::vector<std::string> out;
   for (const auto& e : OfKind(events, "decision")) {
     std::string text = e.value("what", "");
-    for (const char* key : {"found", "key", "value", "runs", "setting", "accepted", "pin", "mode", "ms",
+    for (const char* key : {"found", "key", "value", "runs", "setting", "accepted", "pin_index", "mode", "ms",
                             "refused", "text"})
       if (e.contains(key)) text += " " + std::string(key) + "=" + (e[key].is_string() ? e[key].get<std::string>() : e[key].dump());
     out.push_back(text);
@@ -60,14 +60,14 @@ TEST(RunTraceProcess, TheTraceTellsWhatTheToolDecidedForEachIniCase) {
        {"single_instance refused=false", "model_name", "ini_file found=true", "ini_section found=false"}},
       {"good run", "[GavreloDemo]\nDelay=30\nTYPE=SIO_GPIO\nPIN=GPIO12\n",
        {"ini_key key=Delay value=30", "ini_key key=TYPE value=SIO_GPIO", "ini_key key=PIN value=GPIO12",
-        "pin_test runs=true", "apply_gpio setting=GPIO12=LOW accepted=true pin=10 mode=129", "pause ms=30",
-        "pause_end ms=30", "apply_gpio setting=GPIO12=HIGH accepted=true pin=10 mode=130"}},
+        "pin_test runs=true", "apply_gpio setting=GPIO12=LOW accepted=true pin_index=10 mode=129", "pause ms=30",
+        "pause_end ms=30", "apply_gpio setting=GPIO12=HIGH accepted=true pin_index=10 mode=130"}},
       {"TYPE with a typo", "[GavreloDemo]\nDelay=30\nTYPE=SIO_GPI0\nPIN=GPIO12\n",
        {"ini_key key=Delay value=30", "ini_key key=TYPE value=SIO_GPI0", "ini_key key=PIN value=GPIO12",
         "pin_test runs=false"}},
       {"Delay no integer", "[GavreloDemo]\nDelay=abc\nTYPE=SIO_GPIO\nPIN=GPIO12\n",
        {"ini_key key=Delay value=abc", "ini_key key=TYPE value=SIO_GPIO", "ini_key key=PIN value=GPIO12",
-        "pin_test runs=true", "apply_gpio setting=GPIO12=LOW accepted=true pin=10 mode=129",
+        "pin_test runs=true", "apply_gpio setting=GPIO12=LOW accepted=true pin_index=10 mode=129",
         "delay_invalid text=abc", "exception_dialog"}},
       {"PIN invalid, Delay default", "[GavreloDemo]\nTYPE=SIO_GPIO\nPIN=GPIOX\n",
        {"ini_key key=Delay value=100", "ini_key key=TYPE value=SIO_GPIO", "ini_key key=PIN value=GPIOX",

@@ -7,10 +7,16 @@
 // Exit codes: 0 success, 1 the operation failed, 2 usage error.
 
 #include <functional>
+#include <iostream>
 #include <stdexcept>
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+// The --json output of every command (docs/gavreloctl.md, "JSON output"): one JSON object,
+// indented by two, on standard output.
+inline void CtlPrintJson(const nlohmann::json& document) { std::cout << document.dump(2) << "\n"; }
 
 inline constexpr int kCtlSuccess = 0;
 inline constexpr int kCtlFailed = 1;

@@ -30,6 +30,7 @@
 #include "sio/SioBuilder.h"
 #include "tools/gavreloctl/CtlChipset.h"
 #include "tools/gavreloctl/CtlCommand.h"
+#include "tools/gavreloctl/CtlSettings.h"
 #include "tools/gavreloctl/CtlSioReport.h"
 
 namespace {
@@ -249,6 +250,7 @@ void RunSet(const TPinOptions& options, TCtlContext& context) {
   TGpioOwner owner = OpenOwner(options.Owner, options.Force);
   TGpioBase* pins = OwnerOrRefuse(owner, "set", context);
   if (pins == nullptr) return;
+  nlohmann::json report = {{"owner", options.Owner}, {"chip", owner.Name}, {"settings", nlohmann::json::array()}};
   for (const std::string& argument : options.Settings) {
     if (!pins->ApplyGPIOSetting(host::Utf8ToWide(argument))) {
       std::fprintf(stderr,
@@ -257,9 +259,14 @@ void RunSet(const TPinOptions& options, TCtlContext& context) {
       context.ExitCode = kCtlFailed;
       break;
     }
-    for (const std::wstring& token : Tokens(argument))
-      std::printf("%s: written\n", host::WideToUtf8(token).c_str());
+    for (const std::wstring& token : Tokens(argument)) {
+      if (options.Json)
+        report["settings"].push_back({{"setting", host::WideToUtf8(token)}, {"written", true}});
+      else
+        std::printf("%s: written\n", host::WideToUtf8(token).c_str());
+    }
   }
+  if (options.Json) CtlPrintJson(report);
   Finish(owner, "set", context);
 }
 
@@ -268,6 +275,7 @@ void RunCheck(const TPinOptions& options, TCtlContext& context) {
   TGpioBase* pins = OwnerOrRefuse(owner, "check", context);
   if (pins == nullptr) return;
   bool allMatch = true;
+  nlohmann::json report = {{"owner", options.Owner}, {"chip", owner.Name}, {"settings", nlohmann::json::array()}};
   for (const std::string& argument : options.Settings) {
     const bool match = pins->CheckGPIOSetting(host::Utf8ToWide(argument));
     allMatch = allMatch && match;
@@ -277,17 +285,28 @@ void RunCheck(const TPinOptions& options, TCtlContext& context) {
       std::uint8_t mode = 0;
       const std::string shown = host::WideToUtf8(token);
       if (!pins->InterpretGPIOString(token, pin, mode)) {
-        std::printf("%s: rejected\n", shown.c_str());
+        if (options.Json)
+          report["settings"].push_back({{"setting", shown}, {"accepted", false}});
+        else
+          std::printf("%s: rejected\n", shown.c_str());
         break;
       }
       if (token.find(L"::") != std::wstring::npos) continue;
       const std::uint8_t state = pins->GPIO[pin];
       const bool ok = static_cast<std::uint8_t>(state & mode) == state;
-      std::printf("%s: %s (%s)\n", shown.c_str(),
-                  host::WideToUtf8(TGpioBase::GPIOStateName(state)).c_str(),
-                  ok ? "match" : "mismatch");
+      if (options.Json)
+        report["settings"].push_back({{"setting", shown}, {"accepted", true}, {"pin_index", pin},
+                                      {"state_code", state},
+                                      {"state", host::WideToUtf8(TGpioBase::GPIOStateName(state))},
+                                      {"match", ok}});
+      else
+        std::printf("%s: %s (%s)\n", shown.c_str(),
+                    host::WideToUtf8(TGpioBase::GPIOStateName(state)).c_str(),
+                    ok ? "match" : "mismatch");
     }
   }
+  report["match"] = allMatch;
+  if (options.Json && !(owner.AccessFailure && !owner.AccessFailure().empty())) CtlPrintJson(report);
   context.ExitCode = allMatch ? kCtlSuccess : kCtlFailed;
   Finish(owner, "check", context);
 }
@@ -314,8 +333,12 @@ void RunEnable(const TPinOptions& options, TCtlContext& context) {
     return;
   }
   pins->EnableGPIOGroup(pin);
-  std::printf("group %u (pins %u to %u) switched to GPIO\n", pin / 8u, pin / 8u * 8u,
-              pin / 8u * 8u + 7u);
+  if (options.Json)
+    CtlPrintJson({{"owner", options.Owner}, {"chip", owner.Name}, {"pin_index", pin}, {"group", pin / 8u},
+                  {"first_pin_index", pin / 8u * 8u}, {"last_pin_index", pin / 8u * 8u + 7u}});
+  else
+    std::printf("group %u (pins %u to %u) switched to GPIO\n", pin / 8u, pin / 8u * 8u,
+                pin / 8u * 8u + 7u);
   CtlWarnChipsLeftUnlocked();
 }
 
@@ -336,15 +359,18 @@ void AddPinCommands(CLI::App* gpio, TCtlContext& context) {
 
   CLI::App* set = gpio->add_subcommand("set", "Apply setting lists (GPIO12=Low ...) in order");
   set->add_option("SETTINGS", options->Settings, "Setting lists such as GPIO12=Low")->required();
+  set->add_flag("--json", options->Json, "Print the settings written as JSON");
   set->callback([options, &context] { RunSet(*options, context); });
 
   CLI::App* check = gpio->add_subcommand(
       "check", "Read the pins and check them against setting lists (exit 1 on a mismatch)");
   check->add_option("SETTINGS", options->Settings, "Setting lists such as GPIO12=Low")->required();
+  check->add_flag("--json", options->Json, "Print the states read and whether they match as JSON");
   check->callback([options, &context] { RunCheck(*options, context); });
 
   CLI::App* enable = gpio->add_subcommand("enable", "Switch the group of PIN to GPIO use");
   enable->add_option("PIN", options->Pin, "A pin of the group, such as GPIO12")->required();
+  enable->add_flag("--json", options->Json, "Print the group switched as JSON");
   enable->callback([options, &context] { RunEnable(*options, context); });
 }
 
@@ -359,6 +385,7 @@ void AddGpioCommands(CLI::App& app, TCtlContext& context) {
     std::vector<std::string> Settings;
     std::string Naming = "bank";
     std::int32_t Offset = 0;
+    bool Json = false;
   };
   auto options = std::make_shared<TOptions>();
   parse
@@ -371,37 +398,38 @@ void AddGpioCommands(CLI::App& app, TCtlContext& context) {
       ->check(CLI::IsMember({"bank", "decimal"}));
   parse->add_option("--offset", options->Offset,
                     "NameOffset: subtracted from the bank (bank naming) or pin number");
+  parse->add_flag("--json", options->Json, "Print what each setting gives as JSON");
 
   parse->callback([options, &context] {
     TParseOnlyOwner owner;
     owner.BankNaming = options->Naming == "decimal" ? 0 : 1;
     owner.NameOffset = options->Offset;
     bool allValid = true;
+    nlohmann::json settings = nlohmann::json::array();
     for (const std::string& argument : options->Settings) {
-      std::wstring list = TGpioBase::NormalizeGPIOSettings(host::Utf8ToWide(argument));
-      if (list.empty()) {
-        std::cout << "\"" << argument << "\": rejected: empty setting\n";
-        allValid = false;
-        continue;
-      }
-      while (!list.empty()) {
-        std::wstring token;
-        TGpioBase::NextGPIOToken(list, token);
-        std::string shown = host::WideToUtf8(token);
-        std::uint8_t pin = 0;
-        std::uint8_t mode = 0;
-        if (!owner.InterpretGPIOString(token, pin, mode)) {
-          std::cout << shown << ": rejected: " << RejectReason(owner, token) << "\n";
-          allValid = false;
-        } else if (token.find(L"::") != std::wstring::npos) {
+      nlohmann::json tokens = CtlParseSettings(owner, host::Utf8ToWide(argument), false);
+      if (tokens.empty())
+        tokens.push_back({{"setting", argument}, {"accepted", false}, {"reason", "empty setting"}});
+      for (const nlohmann::json& t : tokens) {
+        allValid = allValid && t["accepted"].get<bool>();
+        settings.push_back(t);
+        if (options->Json) continue;
+        const std::string shown = t["setting"].get<std::string>();
+        if (!t["accepted"].get<bool>()) {
+          std::cout << (shown.empty() || t["reason"] == "empty setting" ? "\"" + shown + "\"" : shown)
+                    << ": rejected: " << t["reason"].get<std::string>() << "\n";
+        } else if (!t.contains("pin_index")) {
           std::cout << shown << ": accepted, no effect (contains \"::\")\n";
         } else {
           char line[96];
-          std::snprintf(line, sizeof line, ": pin %u, mode 0x%02X, ", pin, mode);
-          std::cout << shown << line << host::WideToUtf8(TGpioBase::GPIOStateName(mode)) << "\n";
+          std::snprintf(line, sizeof line, ": pin %u, mode 0x%02X, ", t["pin_index"].get<unsigned>(),
+                        t["mode"].get<unsigned>());
+          std::cout << shown << line << t["state"].get<std::string>() << "\n";
         }
       }
     }
+    if (options->Json)
+      CtlPrintJson({{"naming", options->Naming}, {"offset", options->Offset}, {"settings", settings}});
     context.ExitCode = allValid ? kCtlSuccess : kCtlFailed;
   });
 }
@@ -409,3 +437,27 @@ void AddGpioCommands(CLI::App& app, TCtlContext& context) {
 TCtlCommandRegistrar g_registerGpio(&AddGpioCommands);
 
 }  // namespace
+
+nlohmann::json CtlParseSettings(TGpioBase& owner, const std::wstring& settings, bool stopAtRejected) {
+  nlohmann::json tokens = nlohmann::json::array();
+  std::wstring list = TGpioBase::NormalizeGPIOSettings(settings);
+  while (!list.empty()) {
+    std::wstring token;
+    TGpioBase::NextGPIOToken(list, token);
+    std::uint8_t pin = 0;
+    std::uint8_t mode = 0;
+    nlohmann::json t = {{"setting", host::WideToUtf8(token)}};
+    const bool accepted = owner.InterpretGPIOString(token, pin, mode);
+    t["accepted"] = accepted;
+    if (!accepted) {
+      t["reason"] = RejectReason(owner, token);
+    } else if (token.find(L"::") == std::wstring::npos) {
+      t["pin_index"] = pin;
+      t["mode"] = mode;
+      t["state"] = host::WideToUtf8(TGpioBase::GPIOStateName(mode));
+    }
+    tokens.push_back(t);
+    if (!accepted && stopAtRejected) break;
+  }
+  return tokens;
+}

@@ -116,7 +116,9 @@ nlohmann::json Collect() {
   }
   out["acpi"] = {{"found", acpi.Found},
                  {"tables", tables},
-                 {"mcfg_base", acpi.McfgBase},
+                 // No MCFG table: unknown (null), not its all-ones marker.
+                 {"mcfg_base", acpi.McfgBase == 0xFFFFFFFF ? nlohmann::json(nullptr)
+                                                           : nlohmann::json(acpi.McfgBase)},
                  {"bound_hit", acpi.BoundHit}};
   out["access"] = AccessMode();
   nlohmann::json slots = nlohmann::json::array();
@@ -167,8 +169,7 @@ void PrintText(const nlohmann::json& j) {
                 t["signature"].get<std::string>().c_str(), Hex(t["address"], 8).c_str(),
                 t["length"].get<unsigned>(), t["refused"].get<bool>() ? "  (not read)" : "");
   if (acpi["bound_hit"].get<bool>()) std::printf("  (walk bounded: list or data incomplete)\n");
-  std::uint32_t mcfg = acpi["mcfg_base"];
-  line("MCFG base", mcfg == 0xFFFFFFFF ? std::string("unknown") : Hex(mcfg, 8));
+  line("MCFG base", acpi["mcfg_base"].is_null() ? std::string("unknown") : Hex(acpi["mcfg_base"], 8));
   PrintSmbios(j["smbios"]);
   line("Access", j["access"].get<std::string>());
 }

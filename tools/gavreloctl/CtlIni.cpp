@@ -35,6 +35,7 @@
 #include "sim/VirtualBoard.h"
 #include "sio/SioBuilder.h"
 #include "tools/gavreloctl/CtlCommand.h"
+#include "tools/gavreloctl/CtlSettings.h"
 #include "tools/gavreloctl/CtlSioReport.h"
 #include "tools/gavreloctl/TraceTimeline.h"
 
@@ -93,25 +94,7 @@ bool ConfigurationPort(int port) {
 
 // What the pin model derives from one setting string of the test.
 nlohmann::json ParseSetting(TGpioBase& model, const std::wstring& setting) {
-  nlohmann::json tokens = nlohmann::json::array();
-  std::wstring list = TGpioBase::NormalizeGPIOSettings(setting);
-  while (!list.empty()) {
-    std::wstring token;
-    TGpioBase::NextGPIOToken(list, token);
-    std::uint8_t pin = 0;
-    std::uint8_t mode = 0;
-    nlohmann::json t = {{"token", Utf8(token)}};
-    const bool accepted = model.InterpretGPIOString(token, pin, mode);
-    t["accepted"] = accepted;
-    if (accepted && token.find(L"::") == std::wstring::npos) {
-      t["pin"] = pin;
-      t["mode"] = mode;
-      t["state"] = Utf8(TGpioBase::GPIOStateName(mode));
-    }
-    tokens.push_back(t);
-    if (!accepted) break;  // ApplyGPIOSetting stops at the first rejected setting
-  }
-  return {{"setting", Utf8(setting)}, {"tokens", tokens}};
+  return {{"setting", Utf8(setting)}, {"tokens", CtlParseSettings(model, setting, true)}};
 }
 
 // The settings of a step with what they did on the virtual board: decoded configuration
@@ -360,12 +343,12 @@ void PrintText(const nlohmann::json& r) {
     const nlohmann::json& step = r["steps"][i];
     std::string parsed;
     for (const auto& t : step["tokens"]) {
-      parsed += (parsed.empty() ? "" : "; ") + t["token"].get<std::string>();
+      parsed += (parsed.empty() ? "" : "; ") + t["setting"].get<std::string>();
       if (!t["accepted"].get<bool>())
         parsed += " rejected";
-      else if (t.contains("pin")) {
+      else if (t.contains("pin_index")) {
         char text[64];
-        std::snprintf(text, sizeof text, " -> pin %d, mode 0x%02X ", t["pin"].get<int>(), t["mode"].get<int>());
+        std::snprintf(text, sizeof text, " -> pin %d, mode 0x%02X ", t["pin_index"].get<int>(), t["mode"].get<int>());
         parsed += text + t["state"].get<std::string>();
       }
     }

@@ -49,10 +49,12 @@ void AddMemCommands(CLI::App& app, TCtlContext& context) {
   struct TOptions {
     std::string Address;
     std::string Size = "256";
+    bool Json = false;
   };
   auto options = std::make_shared<TOptions>();
   dump->add_option("ADDRESS", options->Address, "Physical address (0x... or decimal)")->required();
   dump->add_option("SIZE", options->Size, "Bytes to dump (default 256, at most 16 MiB)");
+  dump->add_flag("--json", options->Json, "Print the rows as JSON (an unreadable row has \"ok\": false, no bytes)");
   dump->callback([options, &context] {
     std::uint64_t address = 0;
     std::uint64_t size = 0;
@@ -72,6 +74,7 @@ void AddMemCommands(CLI::App& app, TCtlContext& context) {
     CtlRequireHardwareAccess();
     TReadWrite& rw = TReadWrite::Instance();
     std::vector<std::uint8_t> chunk(4096);
+    nlohmann::json rows = nlohmann::json::array();
     for (std::uint64_t done = 0; done < size;) {
       const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(4096, size - done));
       const bool ok = rw.ReadMemBlock(chunk.data(), count, address + done);
@@ -79,7 +82,15 @@ void AddMemCommands(CLI::App& app, TCtlContext& context) {
         const auto n = std::min<std::uint32_t>(16, count - line);
         // A failed chunk is read again line by line, so one gap hides only its own lines.
         if (ok || rw.ReadMemBlock(chunk.data() + line, n, address + done + line)) {
-          PrintLine(address + done + line, chunk.data() + line, n);
+          if (options->Json)
+            rows.push_back({{"address", address + done + line},
+                            {"ok", true},
+                            {"bytes", std::vector<std::uint8_t>(chunk.data() + line, chunk.data() + line + n)}});
+          else
+            PrintLine(address + done + line, chunk.data() + line, n);
+        } else if (options->Json) {
+          rows.push_back({{"address", address + done + line}, {"ok", false}});
+          context.ExitCode = kCtlFailed;
         } else {
           char text[32];
           std::snprintf(text, sizeof(text), "%08llx  unreadable",
@@ -90,6 +101,7 @@ void AddMemCommands(CLI::App& app, TCtlContext& context) {
       }
       done += count;
     }
+    if (options->Json) CtlPrintJson({{"address", address}, {"size", size}, {"rows", rows}});
   });
 }
 

@@ -103,12 +103,17 @@ int RunPanel(const TPanelOptions& options, bool apply) {
   const std::string noDriver = type == L"SIO_GPIO" ? SioWithoutPinDriver() : "";
   if (apply) {
     form->btnApplyClick(nullptr);
+    nlohmann::json applied = nlohmann::json::array();
     for (std::size_t i = 0; i < pins.size(); ++i) {
       const TRadioGroup& group = (*form->m_SettingRadios)[i];
-      std::cout << host::WideToUtf8(pins[i]) << ": "
-                << (group.ItemIndex < 0 ? "skipped" : host::WideToUtf8(group.Items[group.ItemIndex]))
-                << "\n";
+      const std::string item = group.ItemIndex < 0 ? "" : host::WideToUtf8(group.Items[group.ItemIndex]);
+      if (options.Json)
+        applied.push_back({{"pin", host::WideToUtf8(pins[i])}, {"item", group.ItemIndex},
+                           {"setting", group.ItemIndex < 0 ? nlohmann::json(nullptr) : nlohmann::json(item)}});
+      else
+        std::cout << host::WideToUtf8(pins[i]) << ": " << (group.ItemIndex < 0 ? "skipped" : item) << "\n";
     }
+    if (options.Json) CtlPrintJson({{"type", host::WideToUtf8(type)}, {"pins", applied}});
     CtlWarnChipsLeftUnlocked();
     if (!noDriver.empty()) {
       std::fprintf(stderr, "panel apply: the Super I/O chip at 0x2E is served by %s, which has no "
@@ -146,7 +151,7 @@ int RunPanel(const TPanelOptions& options, bool apply) {
                            "input low or high): not a GPIO pin, disabled, or no such pin\n",
                    pin.c_str());
   }
-  if (options.Json) std::cout << report.dump(2) << "\n";
+  if (options.Json) CtlPrintJson({{"type", host::WideToUtf8(type)}, {"pins", report}});
   CtlWarnChipsLeftUnlocked();
   return allMatched ? kCtlSuccess : kCtlFailed;
 }
@@ -167,6 +172,7 @@ void RegisterPanel(CLI::App& app, TCtlContext& context) {
   CLI::App* apply = panel->add_subcommand(
       "apply", "Select each pin's setting item (-1 none, 0 low, 1 high, 2 input) and click Apply");
   apply->add_option("PINS", options->Pins, "PIN=INDEX, e.g. GPIO12=1 or GPIOB12=0")->required();
+  apply->add_flag("--json", options->Json, "Print each pin's setting item as JSON");
   apply->callback([options, &context] { context.ExitCode = RunPanel(*options, true); });
 
   CLI::App* refresh = panel->add_subcommand(

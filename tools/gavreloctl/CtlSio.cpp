@@ -16,6 +16,7 @@ struct TSioOptions {
   std::string Value;
   std::string Ldn;
   std::string Port = "0x2E";
+  bool Json = false;
 };
 
 // Decimal or 0x-hexadecimal, within 0..max; false on anything else.
@@ -70,6 +71,7 @@ void RegisterSio(CLI::App& app, TCtlContext& context) {
   read->add_option("REG", options->Reg, "Register (0..0xFF)")->required();
   read->add_option("--ldn", options->Ldn, "Select this logical device first");
   read->add_option("--port", options->Port, "Configuration port (default 0x2E)");
+  read->add_flag("--json", options->Json, "Print the register and its value as JSON");
   read->callback([&context, options] {
     TSioBase* chip = nullptr;
     std::uint8_t reg = 0;
@@ -77,7 +79,17 @@ void RegisterSio(CLI::App& app, TCtlContext& context) {
       context.ExitCode = code;
       return;
     }
-    std::printf("0x%02X\n", chip->ReadConfigRegister(reg));
+    const std::uint8_t value = chip->ReadConfigRegister(reg);
+    if (options->Json) {
+      unsigned long ldn = 0;
+      const bool selected = !options->Ldn.empty() && ParseNumber(options->Ldn, 0xFF, ldn);
+      CtlPrintJson({{"port", CurrentConfigPort},
+                    {"ldn", selected ? nlohmann::json(ldn) : nlohmann::json(nullptr)},
+                    {"register", reg},
+                    {"value", value}});
+    } else {
+      std::printf("0x%02X\n", value);
+    }
     CtlWarnChipsLeftUnlocked();
   });
 
