@@ -23,12 +23,22 @@
 #include "script/Interpreter.h"
 #include "tools/gavreloctl/CtlCommand.h"
 
+// The language reference (docs/script-language.md), embedded at build time.
+extern const char kScriptReference[];
+
 namespace {
 
 struct TScriptOptions {
   std::vector<std::string> Texts;
   std::uint64_t MaxStatements = 0;
+  bool Json = false;
+  std::string Reference;
+  bool ReferenceWanted = false;
 };
+
+// With --json the texts' results are collected here and printed as one document at the end.
+nlohmann::json g_results = nlohmann::json::array();
+bool g_json = false;
 
 // Runs one text and prints what it produced; false when it failed.
 bool RunText(TInterpreter& interpreter, const std::string& text) {
@@ -36,10 +46,50 @@ bool RunText(TInterpreter& interpreter, const std::string& text) {
   // prints nothing rather than the previous text's line again.
   interpreter.Message.clear();
   const bool ok = interpreter.Run(text);
+  if (g_json) {
+    g_results.push_back({{"text", text},
+                         {"ok", ok},
+                         {"message", interpreter.Message},
+                         {"output", interpreter.Output}});
+    return ok;
+  }
   if (!interpreter.Message.empty()) std::cout << interpreter.Message << '\n';
   for (const std::string& line : interpreter.Output) std::cout << line << '\n';
   std::cout.flush();
   return ok;
+}
+
+// The part of the language reference about `name` (a command or a heading word): from the
+// heading that names it to the next heading of the same or a higher level. Empty when no
+// heading names it.
+std::string ReferencePart(const std::string& name) {
+  auto upper = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string wanted = upper(name);
+  const std::string text = kScriptReference;
+  std::string part;
+  std::size_t level = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(at, end - at);
+    at = end + 1;
+    const std::size_t hashes = line.find_first_not_of('#');
+    const bool heading = hashes != 0 && hashes != std::string::npos && line[hashes] == ' ';
+    if (heading && level != 0 && hashes <= level) break;
+    if (heading && level == 0) {
+      // The heading's words, split at blanks and commas: "### I, I16, I32".
+      std::string words = upper(line.substr(hashes));
+      for (char& c : words)
+        if (c == ',' || c == '`') c = ' ';
+      if ((" " + words + " ").find(" " + wanted + " ") != std::string::npos) level = hashes;
+    }
+    if (level != 0) part += line + "\n";
+  }
+  return part;
 }
 
 bool IsExit(const std::string& line) {
@@ -51,7 +101,33 @@ bool IsExit(const std::string& line) {
   return word == "exit";
 }
 
+int RunTexts(const TScriptOptions& options);
+
 int RunScripts(const TScriptOptions& options) {
+  if (options.ReferenceWanted) {
+    if (options.Reference.empty()) {
+      std::cout << kScriptReference;
+      return kCtlSuccess;
+    }
+    const std::string part = ReferencePart(options.Reference);
+    if (part.empty()) {
+      std::cerr << "gavreloctl: script: the reference names no \"" << options.Reference << "\"\n";
+      return kCtlFailed;
+    }
+    std::cout << part;
+    return kCtlSuccess;
+  }
+  if (options.Json && options.Texts.empty()) {
+    std::cerr << "gavreloctl: script: --json needs the texts on the command line or \"-\"\n";
+    return kCtlUsage;
+  }
+  g_json = options.Json;
+  const int code = RunTexts(options);
+  if (g_json) CtlPrintJson({{"texts", g_results}});
+  return code;
+}
+
+int RunTexts(const TScriptOptions& options) {
   // As in the tool's start-up, TOrvSpec hands the MCFG base of the ACPI tables to the
   // access service first, so RPCIE and ERPCIE reach the PCI Express window.
   CtlRequireHardwareAccess();
@@ -96,7 +172,19 @@ void RegisterScript(CLI::App& app, TCtlContext& context) {
   command->add_option("--max-statements", options->MaxStatements,
                       "Upper bound on the statements one text may run (0 = none)")
       ->type_name("N");
-  command->callback([options, &context] { context.ExitCode = RunScripts(*options); });
+  command->add_flag("--json", options->Json,
+                    "Print each text's result (ok, status line, output lines) as JSON");
+  CLI::Option* reference =
+      command
+          ->add_option("--reference", options->Reference,
+                       "Print the language reference (every command, its operands, its message, "
+                       "an example), or only the part about COMMAND; runs nothing")
+          ->expected(0, 1)
+          ->type_name("COMMAND");
+  command->callback([options, reference, &context] {
+    options->ReferenceWanted = reference->count() > 0;
+    context.ExitCode = RunScripts(*options);
+  });
 }
 
 const TCtlCommandRegistrar registrar(&RegisterScript);
