@@ -82,7 +82,8 @@ double TickStep(double span) {
 }  // namespace
 
 std::string TraceSvg(const TTraceTimeline& timeline) {
-  const double span = std::max(1.0, timeline.EndMs * 1.02);
+  // A tenth more than the trace, so the state after the last change shows.
+  const double span = std::max(1.0, timeline.EndMs * 1.1);
   const double plotWidth = kWidth - kLabelWidth - kRightMargin;
   auto x = [&](double ms) { return kLabelWidth + std::clamp(ms, 0.0, span) / span * plotWidth; };
   const std::size_t rows = std::max<std::size_t>(1, timeline.Pins.size());
