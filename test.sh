@@ -29,7 +29,8 @@ jobs=${JOBS:-2}
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ clang googletest libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libtinyxml2-dev libclang-rt-14-dev)
+          nlohmann-json3-dev libcli11-dev libtinyxml2-dev libclang-rt-14-dev
+          dpkg-dev file)  # the Debian package's dependencies (cpack with dpkg-shlibdeps)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

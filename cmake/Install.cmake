@@ -64,9 +64,11 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_COMPONENTS_ALL Unspecified package_links)
 # The libraries the executables link, found by dpkg-shlibdeps where dpkg-dev is installed;
-# otherwise the Debian 12 names of the same libraries.
+# otherwise the Debian 12 names of the same libraries. CPack picks the executables out with
+# `file`, so without it cpack would stop with an error instead of packaging.
 find_program(GAVRELO_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(GAVRELO_DPKG_SHLIBDEPS)
+find_program(GAVRELO_FILE file)
+if(GAVRELO_DPKG_SHLIBDEPS AND GAVRELO_FILE)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libtinyxml2-9")

@@ -76,13 +76,14 @@ TSubprocess Start(const std::string& exe, const std::vector<std::string>& args,
   return TSubprocess(launcher[0], all, env, output);
 }
 
-// A fresh directory under the build's e2e work area (the same file system as the tree, so
-// executables can be hard-linked), readable by every user, removed at the end.
+// A fresh directory, readable by every user, removed at the end: by default under the
+// build's e2e work area (the same file system as the tree, so executables can be
+// hard-linked).
 class TWorkDir {
  public:
-  explicit TWorkDir(const std::string& name) {
-    fs::create_directories(GAVRELO_E2E_WORK);
-    std::string pattern = std::string(GAVRELO_E2E_WORK) + "/" + name + "-XXXXXX";
+  explicit TWorkDir(const std::string& name, const std::string& base = GAVRELO_E2E_WORK) {
+    fs::create_directories(base);
+    std::string pattern = base + "/" + name + "-XXXXXX";
     if (::mkdtemp(pattern.data()) != nullptr) m_Path = pattern;
     ::chmod(m_Path.c_str(), 0755);
   }
@@ -102,7 +103,7 @@ class TWorkDir {
 // time never refuse each other) and the INI the test wants.
 class TStagedTree {
  public:
-  explicit TStagedTree(const std::string& name) : m_Dir(name) {
+  explicit TStagedTree(const std::string& name, const std::string& base = GAVRELO_E2E_WORK) : m_Dir(name, base) {
     const fs::path root = Tree().Root;
     fs::create_directories(m_Dir.File("Bin"));
     for (const char* conf : {"Conf", "_Conf"})
@@ -434,7 +435,8 @@ std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot(co
 
 TEST(EndToEnd, WithoutHardwareAccessTheLoaderSaysSoOnceAndNothingIsWritten) {
   if (!Tree().Launcher.empty()) GTEST_SKIP() << "the unprivileged Linux back end is not what a launcher runs";
-  TStagedTree tree("nohw");
+  // Under the temporary directory: user nobody cannot reach a build tree under /root.
+  TStagedTree tree("gavrelo-e2e-nohw", fs::temp_directory_path().string());
   TWorkDir output("nohw-output");
   const auto before = Snapshot(tree.Dir().Path());
   // No board: the Linux back end, in a process that may not reach ports or memory.
@@ -457,6 +459,11 @@ TEST(EndToEnd, ThePackageUnpackedIntoAScratchRootRunsTheDemo) {
       if (entry.path().extension() == ".deb") deb = entry.path().string();
   ASSERT_FALSE(deb.empty()) << "no package in " << Tree().Package;
   TWorkDir scratch("deb");
+  // It names the libraries the executables link, so dpkg installs them first.
+  const TProcessResult depends = RunProcess("/usr/bin/dpkg-deb", {"-f", deb, "Depends"}, {}, scratch.File("depends"));
+  ASSERT_EQ(depends.ExitCode, 0) << depends.Stderr;
+  for (const char* library : {"libc6", "libstdc++6", "libtinyxml2-9"})
+    EXPECT_NE(depends.Stdout.find(library), std::string::npos) << depends.Stdout;
   const TProcessResult unpack = RunProcess("/usr/bin/dpkg", {"-x", deb, scratch.Path()}, {}, scratch.File("dpkg"));
   ASSERT_EQ(unpack.ExitCode, 0) << unpack.Stderr;
   for (const char* file : {"usr/share/man/man1/gavrelo.1.gz", "usr/share/man/man1/gavreloctl.1.gz",
