@@ -157,6 +157,8 @@ std::unique_ptr<TLinuxMachine> TLinuxMachine::Open(std::string& why) {
     problems += ErrnoText("/dev/mem");
   }
   if (!ports || machine->m_MemFd < 0) {
+    // Each interface needs root; the errno texts alone do not say that this is the cause.
+    if (::geteuid() != 0) problems += " (not running as root)";
     why = problems;
     return nullptr;
   }
@@ -193,7 +195,52 @@ void TLinuxMachine::NoteOnce(const std::string& key, const std::string& text) {
   if (Notice) Notice(text);
 }
 
+void TLinuxMachine::Count(TAccessKind kind, std::uint64_t target) {
+  TAccessTally& tally = m_Accesses[static_cast<std::size_t>(kind)];
+  ++tally.Count;
+  if (tally.Targets.size() < kListedTargets) tally.Targets.insert(target);
+}
+
+std::string TLinuxMachine::AccessSummary() const {
+  // Kinds in the order of TAccessKind; PCI targets are bdf << 16 | register.
+  static constexpr const char* kNames[kAccessKinds] = {
+      /* PortRead    */ "port reads",
+      /* PortWrite   */ "port writes",
+      /* PciRead     */ "PCI configuration reads",
+      /* PciWrite    */ "PCI configuration writes",
+      /* MemoryRead  */ "memory reads",
+      /* MemoryWrite */ "memory writes",
+      /* MsrRead     */ "MSR reads",
+      /* MsrWrite    */ "MSR writes",
+  };
+  std::string text;
+  for (std::size_t kind = 0; kind < kAccessKinds; ++kind) {
+    const TAccessTally& tally = m_Accesses[kind];
+    if (!text.empty()) text += "; ";
+    text += kNames[kind];
+    if (tally.Count == 0) {
+      text += " none";
+      continue;
+    }
+    text += " " + std::to_string(tally.Count) + ":";
+    const bool pci = kind == static_cast<std::size_t>(TAccessKind::PciRead) ||
+                     kind == static_cast<std::size_t>(TAccessKind::PciWrite);
+    const char* separator = " ";
+    for (const std::uint64_t target : tally.Targets) {
+      text += separator;
+      separator = ", ";
+      text += pci ? BdfText(static_cast<std::uint32_t>(target >> 16)) + " " + Hex(target & 0xFFFF)
+                  : Hex(target);
+    }
+    // Only the first distinct targets are kept; more requests than listed targets may be
+    // repeats of them.
+    if (tally.Targets.size() == kListedTargets) text += ", ...";
+  }
+  return text;
+}
+
 bool TLinuxMachine::PortRead(std::uint16_t port, unsigned width, std::uint32_t& value) {
+  Count(TAccessKind::PortRead, port);
 #if defined(GAVRELO_X86)
   if (m_Iopl) {
     value = width == 1 ? inb(port) : width == 2 ? inw(port) : inl(port);
@@ -208,6 +255,7 @@ bool TLinuxMachine::PortRead(std::uint16_t port, unsigned width, std::uint32_t& 
 }
 
 bool TLinuxMachine::PortWrite(std::uint16_t port, unsigned width, std::uint32_t value) {
+  Count(TAccessKind::PortWrite, port);
 #if defined(GAVRELO_X86)
   if (m_Iopl) {
     if (width == 1) {
@@ -289,10 +337,15 @@ namespace {
 std::uint16_t PciRegister(std::uint32_t address, std::uint16_t dataPort) {
   return static_cast<std::uint16_t>(((address >> 24) & 0xF) << 8 | (address & 0xFC) | (dataPort & 3));
 }
+// The tally's key of a configuration cycle: bus, device and function above the register.
+std::uint64_t PciTarget(std::uint32_t address, std::uint16_t dataPort) {
+  return (static_cast<std::uint64_t>((address >> 8) & 0xFFFF) << 16) | PciRegister(address, dataPort);
+}
 }  // namespace
 
 bool TLinuxMachine::PciConfigRead(std::uint32_t address, std::uint16_t dataPort, unsigned width,
                                   std::uint32_t& value) {
+  Count(TAccessKind::PciRead, PciTarget(address, dataPort));
   value = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
   if ((address & 0x80000000u) == 0) return true;
   return PciFileRead((address >> 8) & 0xFFFF, PciRegister(address, dataPort), width, value);
@@ -300,6 +353,7 @@ bool TLinuxMachine::PciConfigRead(std::uint32_t address, std::uint16_t dataPort,
 
 bool TLinuxMachine::PciConfigWrite(std::uint32_t address, std::uint16_t dataPort, unsigned width,
                                    std::uint32_t value) {
+  Count(TAccessKind::PciWrite, PciTarget(address, dataPort));
   if ((address & 0x80000000u) == 0) return true;
   return PciFileWrite((address >> 8) & 0xFFFF, PciRegister(address, dataPort), width, value);
 }
@@ -477,11 +531,13 @@ bool TLinuxMachine::MapAndMove(std::uint64_t address, std::uint8_t* data, std::u
 
 bool TLinuxMachine::MemoryRead(std::uint64_t address, void* buffer, std::uint32_t length,
                                unsigned unit) {
+  Count(TAccessKind::MemoryRead, address);
   return MapAndMove(address, static_cast<std::uint8_t*>(buffer), length, unit, false);
 }
 
 bool TLinuxMachine::MemoryWrite(std::uint64_t address, const void* buffer, std::uint32_t length,
                                 unsigned unit) {
+  Count(TAccessKind::MemoryWrite, address);
   // MapAndMove only reads from the buffer when it writes.
   return MapAndMove(address, static_cast<std::uint8_t*>(const_cast<void*>(buffer)), length, unit,
                     true);
@@ -498,6 +554,7 @@ int OpenMsr(bool write) {
 }  // namespace
 
 bool TLinuxMachine::ReadMsr(std::uint32_t index, std::uint64_t& value) {
+  Count(TAccessKind::MsrRead, index);
   const int fd = OpenMsr(false);
   if (fd < 0) return false;
   const bool ok = pread(fd, &value, 8, index) == 8;
@@ -506,6 +563,7 @@ bool TLinuxMachine::ReadMsr(std::uint32_t index, std::uint64_t& value) {
 }
 
 bool TLinuxMachine::WriteMsr(std::uint32_t index, std::uint64_t value) {
+  Count(TAccessKind::MsrWrite, index);
   const int fd = OpenMsr(true);
   if (fd < 0) return false;
   const bool ok = pwrite(fd, &value, 8, index) == 8;

@@ -23,6 +23,7 @@
 //   TSC        RDTSC.
 //   CR, PMC    not reachable from user space: those operations fail.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -65,6 +66,26 @@ class TLinuxMachine : public TMachine {
   bool DirectPorts() const { return m_Iopl; }
   // "iopl" or "/dev/port" with what each allows, for --debug and gavreloctl info.
   std::string PortAccessMode() const;
+
+  // Every request this process put to the hardware through the back end, by kind, counted
+  // whether or not it succeeded, with the first kListedTargets distinct targets of each kind
+  // (port, bus:device.function and register, physical address, MSR index). gavreloctl
+  // --debug prints it when a command ends: a command that must leave a block alone shows
+  // on real hardware that it did (no port cycle at all, no configuration write).
+  enum class TAccessKind { PortRead, PortWrite, PciRead, PciWrite, MemoryRead, MemoryWrite,
+                           MsrRead, MsrWrite };
+  static constexpr std::size_t kAccessKinds = 8;
+  static constexpr std::size_t kListedTargets = 16;
+  struct TAccessTally {
+    std::uint64_t Count = 0;
+    std::set<std::uint64_t> Targets;  // at most kListedTargets
+  };
+  const TAccessTally& Accesses(TAccessKind kind) const {
+    return m_Accesses[static_cast<std::size_t>(kind)];
+  }
+  // "port reads none; port writes 2: 0x70, 0x71; PCI configuration reads 2: 00:1f.0 0x48,
+  // 00:1f.0 0x58; ...", every kind in the order of TAccessKind.
+  std::string AccessSummary() const;
 
   // Receives one line for each thing the kernel refused (a physical range and its errno,
   // a PCI function's config file), once per range or function. Set by the loader when the
@@ -150,6 +171,7 @@ class TLinuxMachine : public TMachine {
   bool MapAndMove(std::uint64_t address, std::uint8_t* data, std::uint32_t length,
                   unsigned unit, bool write);
   void NoteOnce(const std::string& key, const std::string& text);
+  void Count(TAccessKind kind, std::uint64_t target);
 
   bool m_Iopl = false;
   int m_PortFd = -1;
@@ -161,4 +183,5 @@ class TLinuxMachine : public TMachine {
   std::vector<TTableCopy> m_TableCopies;
   bool m_TableCopiesRead = false;
   std::set<std::string> m_Noted;
+  TAccessTally m_Accesses[kAccessKinds];
 };

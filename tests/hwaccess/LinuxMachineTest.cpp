@@ -208,3 +208,37 @@ TEST(LinuxMachine, KernelDriversIncludeBuiltInOnes) {
   EXPECT_EQ(drivers, (std::vector<std::string>{"it87", "msr", "w83627hf_wdt"}));
   EXPECT_EQ(TLoadDriver::ConflictingModules(drivers), (std::vector<std::string>{"it87", "w83627hf_wdt"}));
 }
+
+// The tally gavreloctl --debug prints: every request counted, failed ones too, under its own
+// kind with the function and register it named; only the first 16 distinct targets listed.
+TEST(LinuxMachine, AccessTallyNamesEveryRequestByKind) {
+  TTempDir root;
+  std::filesystem::create_directories(root.Path() / "0000:00:1f.0");
+  root.Write("0000:00:1f.0/config", std::string(256, '\0'));
+  auto machine = TLinuxMachine::PciOnly(root.Path().string());
+  EXPECT_EQ(machine->AccessSummary(),
+            "port reads none; port writes none; PCI configuration reads none; PCI configuration "
+            "writes none; memory reads none; memory writes none; MSR reads none; MSR writes none");
+
+  std::uint32_t value = 0;
+  machine->PciConfigRead(drv::PciAddressWord(0, 0x1F, 0, 0x58), 0xCFC, 4, value);
+  machine->PciConfigRead(drv::PciAddressWord(0, 0x1F, 0, 0x48), 0xCFC, 4, value);
+  machine->PciConfigRead(drv::PciAddressWord(0, 0x1F, 0, 0x48), 0xCFC, 4, value);
+  machine->PciConfigWrite(drv::PciAddressWord(0, 0x1F, 0, 0x40), 0xCFE, 1, 0);
+  EXPECT_FALSE(machine->PortRead(0x500, 4, value));  // no ports here: failed, still counted
+  std::uint8_t byte = 0;
+  EXPECT_FALSE(machine->MemoryWrite(0xFEC00000, &byte, 1, 1));
+  std::uint64_t msr = 0;
+  machine->ReadMsr(0x1B, msr);
+  EXPECT_EQ(machine->AccessSummary(),
+            "port reads 1: 0x500; port writes none; PCI configuration reads 3: 00:1f.0 0x48, "
+            "00:1f.0 0x58; PCI configuration writes 1: 00:1f.0 0x42; memory reads none; memory "
+            "writes 1: 0xFEC00000; MSR reads 1: 0x1B; MSR writes none");
+
+  for (std::uint16_t port = 0x70; port < 0x90; ++port) machine->PortWrite(port, 1, 0);
+  const auto& writes = machine->Accesses(TLinuxMachine::TAccessKind::PortWrite);
+  EXPECT_EQ(writes.Count, 32u);
+  EXPECT_EQ(writes.Targets.size(), TLinuxMachine::kListedTargets);
+  EXPECT_NE(machine->AccessSummary().find("port writes 32: 0x70, 0x71, "), std::string::npos);
+  EXPECT_NE(machine->AccessSummary().find("0x7F, ...; PCI"), std::string::npos);
+}

@@ -3,9 +3,26 @@
 
 #include <string>
 
+#include "diag/DebugConsole.h"
+#include "host/LinuxMachine.h"
+#include "host/Process.h"
 #include "hwaccess/LoadDriver.h"
 #include "hwaccess/ReadWrite.h"
 #include "tools/gavreloctl/CtlCommand.h"
+
+namespace {
+
+// Under --debug on real hardware, the command's last trace line: every request it put to
+// the hardware, by kind. It is how a command shows on a real board that it left a block
+// alone (the ICH owner without a GPIO base: no port cycle at all).
+void LogLinuxAccesses(int) {
+  auto* native = dynamic_cast<TLinuxMachine*>(TLoadDriver::Machine());
+  TDebugConsole& console = TDebugConsole::Instance();
+  if (native != nullptr && console.Enabled())
+    console.LogValue("TLinuxMachine::Accesses", native->AccessSummary(), 9);
+}
+
+}  // namespace
 
 void CtlRequireHardwareAccess() {
   // The back end first, before the driver loader runs: a board file that cannot be loaded,
@@ -18,5 +35,10 @@ void CtlRequireHardwareAccess() {
     const std::string& detail = TLoadDriver::Instance(false, false, false).FailureDetail();
     throw TCtlFailure("the access driver could not be opened" +
                       (detail.empty() ? std::string() : ": " + detail));
+  }
+  static bool logged = false;
+  if (!logged && TDebugConsole::Instance().Enabled()) {
+    logged = true;
+    host::AddExitHook(&LogLinuxAccesses);
   }
 }
