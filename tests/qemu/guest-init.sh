@@ -49,6 +49,14 @@ run script $CTL script "o 0x70 0" "i 0x71" "o 0x70 0" "i 0x71" "rdmsr 0x1b" "cpu
   "rpci32 0 0x1f 0 0" "erpcie32 0xf8 0" "erpcie32 0x10 0x100" "dmem 0xf0000 0x100"
 run sysfs-0x100 od -A n -t x4 -j 256 -N 4 /sys/bus/pci/devices/0000:00:02.0/config
 run gavrelo-debug $BIN/gavrelo /DEBUG
+# The manual panel's ICH object and the ICH pin owner: QEMU's LPC bridge names no GPIO base,
+# so each must refuse, and the --debug tally of the back end's requests shows what they
+# touched (the base registers 0x48 and 0x58 of 00:1f.0 read, no port cycle at all).
+run ich-base $CTL script "rpci32 0 0x1f 0 0x48" "rpci32 0 0x1f 0 0x58"
+run ich-gpio-list $CTL --debug gpio --owner ich list
+run ich-gpio-set $CTL --debug gpio --owner ich set GPIO12=High
+run ich-panel-refresh $CTL --debug panel --type ICH_GPIO refresh GPIO12
+run ich-panel-apply $CTL --debug panel --type ICH_GPIO apply GPIO12=1
 run snapshot $CTL snapshot /tmp/snapshot/q35.json
 if [ -d /tmp/snapshot ]; then
   tar -C /tmp -c -z -f /tmp/snapshot.tgz snapshot
