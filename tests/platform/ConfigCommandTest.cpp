@@ -115,16 +115,26 @@ TEST(ConfigProcess, GavreloctlConfigFailsVisiblyWithoutAModelFile) {
   // This board carries no BIOS identity record: no model, so no model file.
   TProcessResult run = Ctl("sio-W.json", {"--json"}, out);
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Stderr, "gavreloctl config: the model file of \"\" did not load (the model is not in the "
-                        "support-model list)\n");
+  EXPECT_EQ(run.Stderr, "gavreloctl: the model file of \"\" did not load (no valid BIOS identity record, so "
+                        "no model name)\n");
   nlohmann::json j = nlohmann::json::parse(run.Stdout, nullptr, false);
   EXPECT_TRUE(j["sections"].empty()) << run.Stdout;
-  // A support-model list that is missing is named.
+  // A support-model list that is missing is named; so is a model file that is missing with
+  // its restore source.
   run = Ctl("demo.json", {"--exe", out.File("Bin/gavrelo")}, out);
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_NE(run.Stderr.find("(the support-model list " + out.File("Conf/gavrelo.xml") + " did not load)"),
-            std::string::npos)
-      << run.Stderr;
+  EXPECT_EQ(run.Stderr, "gavreloctl: the model file of \"GavreloDemo\" did not load (the support-model list " +
+                            out.File("Conf/gavrelo.xml") + " did not load)\n");
+  std::filesystem::create_directories(out.Path() / "Conf");
+  out.Write("Conf/gavrelo.xml", "<Root><SupportModel><Item Name='GavreloDemo' Conf='D.xml'/></SupportModel></Root>");
+  run = Ctl("demo.json", {"--exe", out.File("Bin/gavrelo")}, out);
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Stderr, "gavreloctl: the model file of \"GavreloDemo\" did not load (missing or not "
+                        "well-formed; not restored: no " + out.File("_Conf/D.xml") + ")\n");
+  // Without hardware access there is no model name to look up.
+  run = Ctl("no-such-board.json", {}, out);
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Stderr.rfind("gavreloctl: no hardware access: ", 0), 0u) << run.Stderr;
 }
 
 // Every board file whose firmware names a model has that model's file in the tree: add

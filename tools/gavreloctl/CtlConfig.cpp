@@ -5,8 +5,8 @@
 //
 // The paths are those of the gavrelo executable beside this one (`--exe` names another),
 // and loading runs exactly as in gavrelo, so a broken model file is restored here too.
-// Exit code 1 when the model file did not load: then no section is listed, since an empty
-// list would read as a board without items.
+// Exit code 1, with the reason on standard error, when the model file did not load: then no
+// section is listed, since an empty list would read as a board without items.
 
 #include <iostream>
 #include <string>
@@ -15,6 +15,7 @@
 
 #include "host/Console.h"
 #include "host/Process.h"
+#include "platform/OrvBiosInfo.h"
 #include "platform/OrvConfigPaths.h"
 #include "platform/OrvModelConfig.h"
 #include "tools/gavreloctl/CtlCommand.h"
@@ -57,6 +58,7 @@ json Collect(const std::string& executable) {
   out["executable"] = executable;
   out["support_model_list"] = {{"path", list.m_XmlFileName}, {"loaded", list.Loaded}, {"models", models}};
   out["model_name"] = host::WideToUtf8(config.ModelName);
+  out["record_valid"] = TOrvBiosInfo::Instance().RecordValid;
   out["model_listed"] = listed.count(config.ModelName) != 0;
   out["model_file"] = {{"path", config.m_XmlFileName},
                        {"loaded", config.Loaded},
@@ -83,6 +85,17 @@ json Collect(const std::string& executable) {
   }
   out["sections"] = sections;
   return out;
+}
+
+// The first reason in the chain list -> model name -> list entry -> file -> restore.
+std::string WhyNotLoaded(const json& j) {
+  if (!j["support_model_list"]["loaded"].get<bool>())
+    return "the support-model list " + j["support_model_list"]["path"].get<std::string>() +
+           " did not load";
+  if (!j["record_valid"].get<bool>()) return "no valid BIOS identity record, so no model name";
+  if (!j["model_listed"].get<bool>()) return "the model is not in the support-model list";
+  const std::string& note = j["model_file"]["restore_note"].get_ref<const std::string&>();
+  return "missing or not well-formed" + (note.empty() ? std::string() : "; " + note);
 }
 
 const char* YesNo(bool b) { return b ? "yes" : "no"; }
@@ -134,15 +147,9 @@ void RegisterConfig(CLI::App& app, TCtlContext& context) {
       PrintText(j);
     context.ExitCode = kCtlSuccess;
     if (!j["model_file"]["loaded"].get<bool>()) {
-      std::cerr << "gavreloctl config: the model file of \"" << j["model_name"].get<std::string>()
-                << "\" did not load";
-      if (!j["support_model_list"]["loaded"].get<bool>())
-        std::cerr << " (the support-model list " << j["support_model_list"]["path"].get<std::string>()
-                  << " did not load)";
-      else if (!j["model_listed"].get<bool>())
-        std::cerr << " (the model is not in the support-model list)";
-      std::cerr << "\n";
-      context.ExitCode = kCtlFailed;
+      std::cout.flush();
+      throw TCtlFailure("the model file of \"" + j["model_name"].get<std::string>() +
+                        "\" did not load (" + WhyNotLoaded(j) + ")");
     }
   });
 }
