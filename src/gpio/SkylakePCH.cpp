@@ -65,7 +65,8 @@ std::uint8_t PadState(std::uint32_t dw0) {
   if (((dw0 >> kPadModeShift) & kPadModeMask) != 0) return GPIO_NOT_GPIO;
   if ((dw0 & kTxDisable) && (dw0 & kRxDisable)) return GPIO_DISABLED;
   if (dw0 & kRxDisable) return (dw0 & kTxState) ? GPIO_OUTPUT_HIGH : GPIO_OUTPUT_LOW;
-  const unsigned level = ((dw0 >> 1) ^ (dw0 >> 23)) & 1u;
+  // The pad reports its input level through RXINV: an inverted pad reads the opposite level.
+  const unsigned level = ((dw0 & kRxState) != 0) != ((dw0 & kRxInvert) != 0) ? 1u : 0u;
   return static_cast<std::uint8_t>(GPIO_INPUT_LOW + level);
 }
 
