@@ -7,15 +7,14 @@
 // its device name, and the access service talks to it through DeviceIoControl record for
 // record, exactly as to the kernel driver.
 //
-// Validation the kernel driver leaves out (it trusts its one caller), decided here:
-//   - An input buffer shorter than the request record, or an output buffer shorter than
-//     the reply, fails with 0xC000000D before anything is touched.
-//   - A memory request with Unit other than 0, 1, 2, a Length that is not a multiple of the
-//     unit's width, or a null Buffer fails with 0xC000000D. Length 0 moves nothing and
-//     succeeds.
-//   - A port, PCI, MSR or counter request that the back end cannot perform (the interface
+// The dispatcher itself (hwaccess/DriverDispatch.h) is the kernel driver's own source; it
+// checks every buffer length, unit and length before the back end is touched. Here it runs
+// on a TMachine, and in addition:
+//   - a port, PCI, MSR or counter request that the back end cannot perform (the interface
 //     is missing, or the virtual board injects a fault) fails with 0xC0000001, so the
-//     service reports its failure values instead of stale data.
+//     service reports its failure values instead of stale data;
+//   - a memory request whose Buffer does not fit in this process's pointers fails with
+//     0xC000000D.
 
 #include <cstdint>
 #include <map>
@@ -23,14 +22,11 @@
 
 #include "host/Device.h"
 #include "host/Machine.h"
+#include "hwaccess/DriverDispatch.h"
 
 class TAccessDriver : public host::TDeviceObject {
  public:
-  enum class TBuild {
-    Nt64,   // the x64 and Itanium kernel drivers
-    Nt32,   // the 32-bit kernel driver: control registers are 32 bits wide
-    Win9x,  // the dynamically loaded driver of Windows 95/98/Me: codes 0x222800..0x222848
-  };
+  using TBuild = drv::TBuild;
 
   explicit TAccessDriver(TMachine& machine, TBuild build = TBuild::Nt64);
   ~TAccessDriver() override;
@@ -44,7 +40,7 @@ class TAccessDriver : public host::TDeviceObject {
   TMachine& Machine() { return m_Machine; }
 
  private:
-  std::uint32_t Memory(bool write, void* buffer, std::uint32_t& information);
+  class TDispatchMachine;
   std::uint32_t MapPage(void* buffer, std::uint32_t& information);
   std::uint32_t UnmapPage(void* buffer);
 

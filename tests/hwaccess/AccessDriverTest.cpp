@@ -148,6 +148,9 @@ TEST_F(AccessDriverTest, MemoryRequestsMoveUnitsAndRejectBadShapes) {
   EXPECT_EQ(Status(drv::kReadMemory, &request, 24, 24), drv::kStatusInvalidParameter);
   request = {0xF0000, 4, 0, 0};
   EXPECT_EQ(Status(drv::kWriteMemory, &request, 24, 0), drv::kStatusInvalidParameter);
+  // A range that wraps past the top of the physical address space is refused, not mapped.
+  request = {0xFFFFFFFFFFFFFFFCull, 8, 0, reinterpret_cast<std::uintptr_t>(bytes)};
+  EXPECT_EQ(Status(drv::kReadMemory, &request, 24, 24), drv::kStatusInvalidParameter);
   // The first read and the two unmappable ones; the malformed requests never reached memory.
   EXPECT_EQ(m_Board->Trace().OfKind(TTraceKind::MemRead).size(), 3u);
 }
@@ -206,6 +209,8 @@ TEST_F(AccessDriverTest, UnknownCodesShortBuffersAndBackEndFailures) {
   EXPECT_EQ(Status(drv::kReadMsr, buffer, 16, 15), drv::kStatusInvalidParameter);
   EXPECT_EQ(Status(drv::kReadTsc, buffer, 8, 4), drv::kStatusInvalidParameter);
   EXPECT_EQ(Status(drv::kWriteCr, buffer, 15, 0), drv::kStatusInvalidParameter);
+  // No system buffer at all, whatever lengths the request claims.
+  EXPECT_EQ(Status(drv::kReadPortDword, nullptr, 8, 8), drv::kStatusInvalidParameter);
   EXPECT_TRUE(m_Board->Trace().Events().empty());
 
   // A failing port and an injected request fault.
