@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,15 @@ TEST_F(NuvotonMultiplexTest, NCT6791DWriteGPIORoutingStepsPinByPin) {
       {33, H, Join({Activate(0x09, 2), {R(0x2F, 0xEE), W(0x2F, 0xEC), R(0x1A, 0x80), W(0x1A, 0x88),
                                         R(0x1A, 0x88), W(0x1A, 0x88), R(0x27, 0x1C), W(0x27, 0x0C)},
                     Bits(0xF0, 0xF1, 0xF2, 0x02, H)}), "output_high"},
+      // Pins 37, 38, 39: each pin's own routing — pin 37 that of pin 36 (0x2F bit 1, 0x1B
+      // bit 6, 0x27 bit 4), pin 38 bits 4 and 5 of 0x27, pin 39 bit 7 of 0x1B.
+      {37, H, Join({Activate(0x09, 2), {R(0x2F, 0xEE), W(0x2F, 0xEC), R(0x1B, 0x11), W(0x1B, 0x11),
+                                        R(0x27, 0x1C), W(0x27, 0x0C)},
+                    Bits(0xF0, 0xF1, 0xF2, 0x20, H)}), "output_high"},
+      {38, L, Join({Activate(0x09, 2), {R(0x27, 0x1C), W(0x27, 0x0C), R(0x27, 0x0C), W(0x27, 0x0C)},
+                    Bits(0xF0, 0xF1, 0xF2, 0x40, L)}), "output_low"},
+      {39, H, Join({Activate(0x09, 2), {R(0x1B, 0x11), W(0x1B, 0x91)}, Bits(0xF0, 0xF1, 0xF2, 0x80, H)}),
+       "output_high"},
       // Bank 5 bit 0: LDN 0x0B register 0xE6 and back to LDN 9 before the pin is driven.
       {40, H, Join({Activate(0x09, 3), {R(0x2F, 0xEE), W(0x2F, 0xE6), W(0x07, 0x0B), R(0xE6, 0x06),
                                         W(0xE6, 0x02), W(0x07, 0x09)},
@@ -194,6 +204,28 @@ TEST_F(NuvotonMultiplexTest, NCT6791DWriteGPIORoutingStepsPinByPin) {
                              Bits(0xE4, 0xE5, 0xE6, 0x80, GPIO_INPUT)}), "input"},
       {72, L, {}, ""}, {100, H, {}, ""}, {255, L, {}, ""},
   });
+}
+
+TEST_F(NuvotonMultiplexTest, NCT6791DEveryPinWrittenFromAnyRoutingMoves) {
+  // Whatever the routing globals hold (drawn at random, a fixed seed), a pin's write steps
+  // switch that pin to GPIO use and the board's pin drives the level. The multi-function
+  // registers the writes leave alone start at 0 (bank 3's 0xEA is drawn: its write clears
+  // the pin's bit), and global 0x1D bit 0 starts clear: pin 7 has no routing step.
+  std::mt19937 random(20261209);
+  for (int trial = 0; trial < 6; ++trial) {
+    std::vector<TReg> regs = {{0x0B, 0xE6, static_cast<std::uint8_t>(random())},
+                              {0x09, 0xEA, static_cast<std::uint8_t>(random())}};
+    for (std::uint8_t g : {0x1A, 0x1B, 0x1C, 0x1D, 0x27, 0x2A, 0x2B, 0x2C, 0x2D, 0x2F})
+      regs.push_back({kGlobal, g, static_cast<std::uint8_t>(random() & (g == 0x1D ? 0xFE : 0xFF))});
+    TAbstractSio& sio = Start(kNct6791, regs);
+    for (const TSuperIoGpio::TPin& pin : Chip(0x2E).Gpio()->Pins()) {
+      SCOPED_TRACE(testing::Message() << "trial " << trial << " " << pin.Name);
+      for (std::uint8_t mode : {H, L}) {
+        sio.WriteGPIO(static_cast<std::uint8_t>(pin.Bank * 8 + pin.Bit), mode);
+        EXPECT_EQ(PinState(pin.Name), mode == H ? "output_high" : "output_low");
+      }
+    }
+  }
 }
 
 TEST_F(NuvotonMultiplexTest, NCT6791DEnableGPIOGroup) {
