@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/DriverHost.h"
+#include "hwaccess/DriverImages.h"
 #include "hwaccess/DriverProtocol.h"
 #include "hwaccess/LoadDriver.h"
 #include "hwaccess/RwDrvData.h"
@@ -113,7 +114,14 @@ class KernelDriverTest : public ::testing::Test {
     ::DeleteFileA(m_DriverFile.c_str());
   }
 
-  static TRwDrvData X64Image() { return TRwDrvData::Choose(kWindows10X64, true, 64); }
+  static TRwDrvData X64Image() {
+    TRwDrvData data;
+    data.Kind = TRwDrvData::TKind::X64;
+    const TDriverImage image = EmbeddedDriverImage(data.Kind);
+    data.Image = image.Image;
+    data.Length = image.Length;
+    return data;
+  }
 
   TNotingHost m_Host;
   std::string m_DriverFile;
@@ -132,22 +140,20 @@ DWORD Control(HANDLE device, std::uint32_t code, void* buffer, DWORD in, DWORD o
 }  // namespace
 
 TEST_F(KernelDriverTest, TheExecutableCarriesBothNtImagesWithTheirExactLengths) {
-  // A native 64-bit process on 64-bit Windows takes the x64 image (the 32-bit one could
-  // not load into a 64-bit kernel); a 32-bit process on 32-bit Windows the 32-bit one.
-  const std::pair<TRwDrvData, std::string> images[] = {
-      {X64Image(), "OrvDrv101-x64.sys"},
-      {TRwDrvData::Choose(kWindows10X64, false, 32), "OrvDrv101-x64.sys"},
-      {TRwDrvData::Choose(0x4C0, true, 32), "OrvDrv101-x86.sys"},
+  const std::pair<TRwDrvData::TKind, std::string> images[] = {
+      {TRwDrvData::TKind::X64, "OrvDrv101-x64.sys"},
+      {TRwDrvData::TKind::Nt32, "OrvDrv101-x86.sys"},
   };
-  for (const auto& [data, file] : images) {
+  for (const auto& [kind, file] : images) {
     const auto built = ReadFile(std::string(GAVRELO_DRIVER_DIR) + "/" + file);
     ASSERT_GT(built.size(), 4096u) << file;
-    ASSERT_NE(data.Image, nullptr) << file;
-    EXPECT_EQ(std::vector<std::uint8_t>(data.Image, data.Image + data.Length), built) << file;
+    const TDriverImage image = EmbeddedDriverImage(kind);
+    ASSERT_NE(image.Image, nullptr) << file;
+    EXPECT_EQ(std::vector<std::uint8_t>(image.Image, image.Image + image.Length), built) << file;
   }
-  // No Itanium or Windows 9x image in this build: the loader sees them as absent.
-  EXPECT_EQ(TRwDrvData::Choose(0x4C2, false, 32).Image, nullptr);
-  EXPECT_EQ(TRwDrvData::Choose(0x10, true, 32).Length, 0u);
+  // No Itanium or Windows 9x image in this build.
+  EXPECT_EQ(EmbeddedDriverImage(TRwDrvData::TKind::Itanium).Image, nullptr);
+  EXPECT_EQ(EmbeddedDriverImage(TRwDrvData::TKind::Win9x).Length, 0u);
 }
 
 TEST_F(KernelDriverTest, LoaderKeepsAPresentFileCreatesTheServiceAndTellsWhenItCannotStart) {
