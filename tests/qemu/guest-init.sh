@@ -44,9 +44,10 @@ run refused-ioapic $CTL --debug script "dmem 0xfec00000 0x10"
 run refused-lapic $CTL --debug script "dmem 0xfee00000 0x10"
 # CMOS seconds twice through the index/data pair, IA32_APIC_BASE, CPUID leaf 0, one register
 # through the port mechanism and through the MCFG window, an extended register (0x100) of
-# the network function through the window, and 256 bytes of the BIOS area.
+# the network function through the window, 256 bytes of the BIOS area, and a dword at an
+# address that is not a multiple of four (read as single bytes).
 run script $CTL script "o 0x70 0" "i 0x71" "o 0x70 0" "i 0x71" "rdmsr 0x1b" "cpuid 0" \
-  "rpci32 0 0x1f 0 0" "erpcie32 0xf8 0" "erpcie32 0x10 0x100" "dmem 0xf0000 0x100"
+  "rpci32 0 0x1f 0 0" "erpcie32 0xf8 0" "erpcie32 0x10 0x100" "dmem 0xf0000 0x100" "r32 0xf0001"
 run sysfs-0x100 od -A n -t x4 -j 256 -N 4 /sys/bus/pci/devices/0000:00:02.0/config
 run gavrelo-debug $BIN/gavrelo /DEBUG
 # The manual panel's ICH object and the ICH pin owner: QEMU's LPC bridge names no GPIO base,

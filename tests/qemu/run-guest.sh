@@ -235,6 +235,14 @@ else
 fi
 dump_lines=$(out script | grep -cE '^[0-9A-F]0( [0-9A-F]{2}){16}')
 if [ "$dump_lines" -ge 16 ]; then pass "script: DMEM 0xF0000 256 bytes ($dump_lines lines)"; else fail "script: DMEM 0xF0000 256 bytes ($dump_lines lines)"; fi
+# R32 at 0xF0001 (unaligned) is bytes 1 to 4 of the dump's first row, little-endian.
+row=$(out script | grep -m1 -E '^00( [0-9A-F]{2}){16}')
+set -- $row
+if [ -n "$row" ] && out script | grep -qx "Read Memory Address 0xF0001 = 0x$6$5$4$3"; then
+  pass "script: R32 at the unaligned 0xF0001 equals the dumped bytes (0x$6$5$4$3)"
+else
+  fail "script: R32 at the unaligned 0xF0001 ($(out script | grep 'Read Memory Address 0xF0001'); dump row '$row')"
+fi
 show script out 60
 
 # gavrelo /DEBUG: the whole start-up on real hardware, no Super I/O chip at 0x2E.
