@@ -1,8 +1,6 @@
 #include "diag/DebugConsole.h"
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 #include "diag/ProcessState.h"
 
@@ -96,14 +94,9 @@ void TDebugConsole::LogMessage(std::string_view text, std::uint16_t color, int w
   if (m_Handle == 0 || m_Enabled == 0) return;
   host::WriteConsoleA(m_Handle, "[");
   if (withTime == 1) {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    host::WriteConsoleA(m_Handle, FormatTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                             local.tm_hour, local.tm_min, local.tm_sec,
-                                             static_cast<int>(ms.count())));
+    const host::TLocalTime now = host::GetLocalTime();
+    host::WriteConsoleA(m_Handle, FormatTime(now.Year, now.Month, now.Day, now.Hour, now.Minute,
+                                             now.Second, now.Millisecond));
     host::WriteConsoleA(m_Handle, "] [");
   }
   SetColor(color);

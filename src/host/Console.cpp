@@ -1,11 +1,18 @@
 #include "host/Console.h"
 
+#ifndef _WIN32
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <ctime>
+#endif
 #include <string>
 
 namespace host {
+
+#ifndef _WIN32
+// The Windows console is in ConsoleWindows.cpp.
 namespace {
 
 // Attribute the console shows now; 7 (grey on black) until someone changes it.
@@ -77,6 +84,18 @@ void FreeConsole(ConsoleHandle handle) {
   }
   g_attribute = 7;
 }
+
+TLocalTime GetLocalTime() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,   local.tm_hour,
+          local.tm_min,         local.tm_sec,     static_cast<int>(ms.count())};
+}
+#endif
 
 std::string WideToUtf8(std::wstring_view text) {
   std::string out;

@@ -7,9 +7,15 @@
 // attributes (Windows text attributes: 1 blue, 2 green, 4 red, 8 intensity) become ANSI
 // escape sequences only when standard output is a terminal; captured output therefore holds
 // exactly the text of each line.
+//
+// On Windows it is the console itself: AllocConsole gives the process a console (or it
+// keeps the one it was started in), and WriteConsoleA/W write to it with text attributes
+// as colours. When standard output was redirected to a file or a pipe, the log goes there
+// instead, with no console window and no colours (wide text in UTF-8).
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace host {
@@ -33,6 +39,18 @@ bool SetConsoleTextAttribute(ConsoleHandle handle, std::uint16_t attribute);
 bool GetConsoleTextAttribute(ConsoleHandle handle, std::uint16_t& attribute);
 // Releases the console and the handle.
 void FreeConsole(ConsoleHandle handle);
+
+// The local time (GetLocalTime on Windows), for time stamps of the log.
+struct TLocalTime {
+  int Year = 0;
+  int Month = 0;
+  int Day = 0;
+  int Hour = 0;
+  int Minute = 0;
+  int Second = 0;
+  int Millisecond = 0;
+};
+TLocalTime GetLocalTime();
 
 // Converts wide text to UTF-8 (invalid code units become U+FFFD).
 std::string WideToUtf8(std::wstring_view text);

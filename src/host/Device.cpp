@@ -1,6 +1,10 @@
 #include "host/Device.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <cstring>
 #include <map>
@@ -14,7 +18,13 @@ namespace {
 struct TDeviceTable {
   std::map<std::string, TDeviceObject*, std::less<>> ByName;
   std::map<DeviceHandle, TDeviceObject*> Open;
+#ifdef _WIN32
+  // Far above the handles the system hands out, so an in-process handle is never taken
+  // for a real one (DeviceIoControl passes unknown handles on to the system).
+  DeviceHandle NextHandle = 0x7F000000;
+#else
   DeviceHandle NextHandle = 0x100;
+#endif
 };
 
 TDeviceTable& Table() {
@@ -71,8 +81,19 @@ bool DeviceIoControl(DeviceHandle handle, std::uint32_t code, const void* input,
   auto& table = Table();
   auto it = table.Open.find(handle);
   if (it == table.Open.end()) {
+#ifdef _WIN32
+    // A handle of a driver the system loaded: the kernel's buffered method does the rest.
+    DWORD returned = 0;
+    const BOOL ok = ::DeviceIoControl(reinterpret_cast<HANDLE>(handle), code,
+                                      const_cast<void*>(input), inputSize, output, outputSize,
+                                      &returned, nullptr);
+    if (bytesReturned != nullptr) *bytesReturned = returned;
+    if (!ok) t_lastError = ::GetLastError();
+    return ok != FALSE;
+#else
     t_lastError = kErrorInvalidHandle;
     return false;
+#endif
   }
   // The buffered method's system buffer. Requests of this tool are at most 24 bytes; a
   // small fixed buffer keeps the common path free of allocation.
@@ -111,7 +132,18 @@ bool CloseDevice(DeviceHandle handle) {
 std::uint32_t LastError() { return t_lastError; }
 
 void* AllocateLow32(std::size_t size) {
-#if defined(MAP_32BIT)
+#if defined(_WIN32)
+  if (sizeof(void*) == 4) return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  // A 64-bit process asks for the lowest free 64 KiB-aligned range below 4 GiB; the walk is
+  // bounded by the 65536 candidates there.
+  for (std::uintptr_t at = 0x10000; at + size <= 0xFFFFFFFFull; at += 0x10000) {
+    if (void* memory = ::VirtualAlloc(reinterpret_cast<void*>(at), size, MEM_RESERVE | MEM_COMMIT,
+                                      PAGE_READWRITE)) {
+      return memory;
+    }
+  }
+  return nullptr;
+#elif defined(MAP_32BIT)
   void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE,
                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
   if (memory == MAP_FAILED) return nullptr;
@@ -129,7 +161,12 @@ void* AllocateLow32(std::size_t size) {
 }
 
 void FreeLow32(void* memory, std::size_t size) {
+#ifdef _WIN32
+  (void)size;
+  if (memory != nullptr) ::VirtualFree(memory, 0, MEM_RELEASE);
+#else
   if (memory != nullptr) munmap(memory, size);
+#endif
 }
 
 }  // namespace host

@@ -9,6 +9,10 @@
 // max(inputSize, outputSize) bytes, the driver works on that buffer in place, and the first
 // `information` bytes of it are copied back to the output. So a driver that stores only the
 // low byte of a reply leaves the other bytes exactly as the caller sent them.
+//
+// On Windows the same registry serves runs on a virtual board; a handle that the system's
+// CreateFileA opened on the kernel driver is not in it, and DeviceIoControl passes such a
+// handle on to the system's own call.
 
 #include <cstdint>
 #include <string>

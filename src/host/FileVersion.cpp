@@ -5,6 +5,8 @@
 #include <vector>
 
 namespace host {
+#ifndef _WIN32
+// The Windows version record is read in FileVersionWindows.cpp.
 namespace {
 
 // The fixed version record: thirteen little-endian 32-bit words, as VS_FIXEDFILEINFO.
@@ -121,4 +123,5 @@ std::optional<TFileVersion> ReadFileVersion(const std::string& path) {
                       static_cast<std::uint16_t>(ls >> 16), static_cast<std::uint16_t>(ls)};
 }
 
+#endif
 }  // namespace host

@@ -2,7 +2,8 @@
 // The four-part file version an executable carries, read back from the file itself.
 //
 // On Windows it is the VERSIONINFO resource, whose fixed record (VS_FIXEDFILEINFO, root
-// block "\") GetFileVersionInfoA/VerQueryValueA return. The Linux build stores the same
+// block "\") GetFileVersionInfoSizeA/GetFileVersionInfoA/VerQueryValueA return; the
+// Windows build gives each executable one (cmake/FileVersion.rc.in). The Linux build stores the same
 // fixed record, byte for byte, in an ELF section of its own (kFileVersionSection); the
 // build adds it to each executable from the project version (cmake/FileVersion.cmake).
 // Reading it back from the file — not from a compiled constant — means a copied, renamed

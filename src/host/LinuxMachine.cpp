@@ -1,5 +1,9 @@
 #include "host/LinuxMachine.h"
 
+#ifndef _WIN32
+// On Windows the kernel driver reaches the hardware; the host facts are in
+// HostSystemWindows.cpp.
+
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mman.h>
@@ -602,3 +606,5 @@ bool TLinuxMachine::SetAffinity(std::uint64_t mask) {
   }
   return sched_setaffinity(0, sizeof(set), &set) == 0;
 }
+
+#endif

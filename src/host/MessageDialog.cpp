@@ -1,5 +1,8 @@
 #include "host/MessageDialog.h"
 
+#ifndef _WIN32
+// The Windows message boxes are in MessageDialogWindows.cpp.
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,3 +34,5 @@ void ShowMessageDialog(std::string_view text) { WriteStderrLine(text); }
 void ShowErrorDialog(std::string_view text) { WriteStderrLine(text); }
 
 }  // namespace host
+
+#endif

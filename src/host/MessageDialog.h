@@ -1,7 +1,9 @@
 #pragma once
 // The standard message dialogs (information and error message boxes, and the dialog in
 // which the application shows an exception). On Linux there is no desktop to show them
-// on: the text goes to standard error, one line per dialog, exactly as given.
+// on: the text goes to standard error, one line per dialog, exactly as given. On Windows
+// they are modal message boxes captioned with the application title, "Gavrelo"; the text
+// (UTF-8 here) is shown in UTF-16, so no character is lost to the ANSI code page.
 
 #include <string_view>
 

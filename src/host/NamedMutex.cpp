@@ -1,5 +1,8 @@
 #include "host/NamedMutex.h"
 
+#ifndef _WIN32
+// The Windows mutex is in NamedMutexWindows.cpp.
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -49,3 +52,5 @@ TMutexResult AcquireNamedMutex(const std::string& name) {
 }
 
 }  // namespace host
+
+#endif

@@ -1,6 +1,7 @@
 #pragma once
 // A process-lifetime named mutex: the only coordination between two running copies of the
-// tool. Windows: OpenMutexA, then CreateMutexA (no owner), never closed.
+// tool. Windows: OpenMutexA, then CreateMutexA (no owner), never closed; a mutex that
+// CreateMutexA finds already there counts as held by another copy.
 //
 // Linux has no system-wide named mutex that the kernel releases when its holder dies, so
 // the name is bound as an abstract-namespace Unix socket. Binding is atomic (the "open an

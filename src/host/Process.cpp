@@ -1,7 +1,10 @@
 #include "host/Process.h"
 
+#ifndef _WIN32
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -14,6 +17,8 @@
 
 namespace host {
 
+#ifndef _WIN32
+// The Windows counterparts of these are in ProcessWindows.cpp.
 std::string ExecutablePath() {
   // PATH_MAX is 4096 on Linux; a longer link target is reported as unknown.
   char buffer[4096];
@@ -35,18 +40,20 @@ std::string CommandLine() {
   }
   return raw;
 }
+#endif
 
 std::string FileNamePart(std::string_view path) {
-  std::size_t slash = path.find_last_of(kPathSeparator);
+  std::size_t slash = path.find_last_of(kPathSeparators);
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 std::string DirectoryPart(std::string_view path) {
-  std::size_t slash = path.find_last_of(kPathSeparator);
+  std::size_t slash = path.find_last_of(kPathSeparators);
   if (slash == std::string_view::npos) return "";
   return std::string(path.substr(0, slash + 1));
 }
 
+#ifndef _WIN32
 bool FileExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -59,6 +66,18 @@ void SleepMilliseconds(std::uint32_t milliseconds) {
   }
 }
 
+void UseBinaryStandardStreams() {}
+
+bool SetProcessAffinity(std::uint64_t mask) {
+  if (mask == 0) return false;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  for (unsigned cpu = 0; cpu < 64; ++cpu) {
+    if (mask & (1ull << cpu)) CPU_SET(cpu, &set);
+  }
+  return ::sched_setaffinity(0, sizeof(set), &set) == 0;
+}
+
 void SetEnvironmentVariable(const std::string& name, const std::string& value) {
   ::setenv(name.c_str(), value.c_str(), 1);
 }
@@ -67,6 +86,7 @@ std::string GetEnvironmentVariable(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   return value ? value : "";
 }
+#endif
 
 namespace {
 std::vector<TExitHook>& ExitHooks() {

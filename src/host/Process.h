@@ -11,7 +11,14 @@
 
 namespace host {
 
+#ifdef _WIN32
+// Windows takes both "\" and "/" between path components; paths it builds use "\".
+inline constexpr char kPathSeparator = '\\';
+inline constexpr const char* kPathSeparators = "\\/";
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr const char* kPathSeparators = "/";
+#endif
 
 // Absolute path of the running executable ("" when the system cannot tell).
 std::string ExecutablePath();
@@ -30,6 +37,15 @@ bool FileExists(const std::string& path);
 
 // Blocks the calling thread for `milliseconds` (restarted after signal interruptions).
 void SleepMilliseconds(std::uint32_t milliseconds);
+
+// Standard output and error take the bytes as written: no line-end translation ("\n"
+// stays one byte on Windows too), so a tool's output is the same on both systems. A
+// no-op on Linux.
+void UseBinaryStandardStreams();
+
+// Restricts the process to the processors of `mask` (bit n = logical processor n):
+// SetProcessAffinityMask on Windows, sched_setaffinity on Linux. False when refused.
+bool SetProcessAffinity(std::uint64_t mask);
 
 // Sets (or replaces) a variable of the process environment.
 void SetEnvironmentVariable(const std::string& name, const std::string& value);

@@ -106,6 +106,8 @@ std::wstring DecodeTextFile(std::string_view bytes) {
   return out;
 }
 
+#ifndef _WIN32
+// On Windows the system's reader takes the file (ProfileFileWindows.cpp).
 std::unique_ptr<TProfileFile> TProfileFile::Open(const std::string& path) {
   std::string bytes;
   std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -120,6 +122,7 @@ std::unique_ptr<TProfileFile> TProfileFile::Open(const std::string& path) {
   }
   return FromBytes(bytes);
 }
+#endif
 
 std::unique_ptr<TProfileFile> TProfileFile::FromBytes(std::string_view bytes) {
   if (bytes.size() > kMaxFileSize) bytes = bytes.substr(0, kMaxFileSize);
@@ -175,6 +178,9 @@ const TProfileFile::TSection* TProfileFile::FindSection(std::wstring_view name) 
 }
 
 std::vector<std::wstring> TProfileFile::SectionKeys(std::wstring_view section) const {
+#ifdef _WIN32
+  if (!m_SystemPath.empty()) return SystemSectionKeys(section);
+#endif
   std::vector<std::wstring> keys;
   if (const TSection* found = FindSection(section)) {
     for (const TEntry& entry : found->Entries) keys.push_back(entry.Key);
@@ -190,6 +196,9 @@ std::vector<std::wstring> TProfileFile::SectionNames() const {
 
 std::wstring TProfileFile::ReadString(std::wstring_view section, std::wstring_view key,
                                       std::wstring_view fallback) const {
+#ifdef _WIN32
+  if (!m_SystemPath.empty()) return SystemReadString(section, key, fallback);
+#endif
   if (const TSection* found = FindSection(section)) {
     key = Trim(key);
     for (const TEntry& entry : found->Entries) {

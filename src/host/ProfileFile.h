@@ -15,6 +15,10 @@
 //
 // The file is read once, when it is opened. At most kMaxFileSize bytes are read: the rest
 // of a larger file is ignored, which bounds the memory any file can take.
+//
+// On Windows, Open hands the file to the system's own reader (GetPrivateProfileStringW,
+// which reads the file at each query); FromBytes parses with the rules above on every
+// system, so the two can be compared on the same files.
 
 #include <cstddef>
 #include <memory>
@@ -60,6 +64,13 @@ class TProfileFile {
   const TSection* FindSection(std::wstring_view name) const;
 
   std::vector<TSection> m_Sections;
+#ifdef _WIN32
+  // The file the system's reader answers for (Open).
+  std::wstring m_SystemPath;
+  std::vector<std::wstring> SystemSectionKeys(std::wstring_view section) const;
+  std::wstring SystemReadString(std::wstring_view section, std::wstring_view key,
+                                std::wstring_view fallback) const;
+#endif
 };
 
 // Decodes the bytes of a text file: UTF-16LE after FF FE, UTF-8 after EF BB BF, otherwise

@@ -74,6 +74,7 @@ void ChooseBackEnd(TBackEnd& backEnd) {
     return;
   }
   if (host::SystemDriverHost() != nullptr) return;  // the system loads its kernel driver
+#ifndef _WIN32
   auto native = TLinuxMachine::Open(backEnd.Error);
   TDebugConsole& console = TDebugConsole::Instance(false);
   if (native && console.Enabled()) {
@@ -84,6 +85,7 @@ void ChooseBackEnd(TBackEnd& backEnd) {
   }
   backEnd.Machine = native.get();
   backEnd.Owned = std::move(native);
+#endif
 }
 
 TBackEnd& ChosenBackEnd() {

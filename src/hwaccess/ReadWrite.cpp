@@ -7,6 +7,7 @@
 #include "diag/ProcessState.h"
 #include "host/Device.h"
 #include "host/LinuxMachine.h"
+#include "host/Process.h"
 #include "hwaccess/LoadDriver.h"
 
 namespace {
@@ -589,8 +590,11 @@ bool TReadWrite::SwitchCpu(std::uint32_t cpu) {
   // Processors are numbered from 1; 0 or a number above the count names no processor (and
   // the mask's shift would be undefined), so the affinity stays as it is.
   if (cpu == 0 || cpu > count || cpu > 64) return false;
-  TMachine* machine = m_Impl->Direct;
-  return machine != nullptr && machine->SetAffinity(1ull << (cpu - 1));
+  const std::uint64_t mask = 1ull << (cpu - 1);
+  if (TMachine* machine = m_Impl->Direct) return machine->SetAffinity(mask);
+  // The kernel driver runs each request on the processor of the calling thread: pinning
+  // the process is the system's own call.
+  return host::SystemDriverHost() != nullptr && host::SetProcessAffinity(mask);
 }
 
 bool TReadWrite::ReadMsr(MsrRequest& request) {

@@ -2,12 +2,13 @@
 
 #include "hwaccess/DriverProtocol.h"
 
-TRwDrvData TRwDrvData::Choose(std::uint32_t flags, bool nativeProcess) {
+TRwDrvData TRwDrvData::Choose(std::uint32_t flags, bool nativeProcess, unsigned processBits) {
   TRwDrvData data;
   const std::uint32_t f = flags & 0xFFFF;
+  const bool system64 = (f & 3) != 0;
   if (f <= 0x10) {
     data.Kind = TKind::Win9x;
-  } else if (nativeProcess) {
+  } else if (nativeProcess && !(processBits == 64 && system64)) {
     data.Kind = TKind::Nt32;
   } else if (f & 2) {
     data.Kind = TKind::Itanium;

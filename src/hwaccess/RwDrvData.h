@@ -15,8 +15,15 @@ class TRwDrvData {
  public:
   enum class TKind { None, Nt32, X64, Itanium, Win9x };
 
-  // F = OS flags masked with 0xFFFF; nativeProcess false under the 32-bit emulation layer.
-  static TRwDrvData Choose(std::uint32_t flags, bool nativeProcess);
+  // F = OS flags masked with 0xFFFF; nativeProcess false under the 32-bit emulation layer;
+  // processBits the width of the running executable (32 or 64).
+  //
+  // A native 32-bit process on an NT system runs on a 32-bit Windows and takes the 32-bit
+  // image; under the emulation layer it takes the image of the 64-bit system. A native
+  // 64-bit process runs on the 64-bit system itself, so it takes that system's image too:
+  // the 32-bit image could never load into a 64-bit kernel.
+  static TRwDrvData Choose(std::uint32_t flags, bool nativeProcess,
+                           unsigned processBits = sizeof(void*) * 8);
 
   TKind Kind = TKind::None;
   const std::uint8_t* Image = nullptr;

@@ -21,7 +21,7 @@ const auto g_start = std::chrono::steady_clock::now();
 void Record(const std::string& event) {
   static std::FILE* file = [] {
     std::string path = host::GetEnvironmentVariable("GAVRELO_PROBE_RECORD");
-    return path.empty() ? nullptr : std::fopen(path.c_str(), "a");
+    return path.empty() ? nullptr : std::fopen(path.c_str(), "ab");
   }();
   if (file == nullptr) return;
   long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(

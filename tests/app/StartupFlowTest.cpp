@@ -8,6 +8,7 @@
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "diag/ProcessState.h"
+#include "host/Process.h"
 #include "tests/app/RecordingServices.h"
 #include "tests/support/TempDir.h"
 
@@ -71,7 +72,7 @@ TEST_F(StartupFlow, PinTestDrivesLowPausesTheDefaultDelayThenHighAfterTheRequest
   TMainForm& form = *app.MainForm();
   EXPECT_EQ(form.m_Type, L"SIO_GPIO");
   EXPECT_EQ(form.m_ModelName, L"GavreloDemo");
-  EXPECT_EQ(form.m_ExeDir, m_Dir.Path().string() + "/");
+  EXPECT_EQ(form.m_ExeDir, m_Dir.Path().string() + host::kPathSeparator);
   EXPECT_EQ(form.m_SettingRadios, nullptr);
   EXPECT_TRUE(form.m_PinNames.empty());
   // The executable of this double has no version record: the caption is the bare prefix.

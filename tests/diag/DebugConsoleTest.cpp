@@ -1,7 +1,9 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 
@@ -107,7 +109,9 @@ TEST_F(DebugConsole, SetColorReturnsThePreviousAttributeAndLinesEndInGrey) {
   EXPECT_EQ(Captured(), "");
 }
 
-// On a terminal the colour attributes become ANSI colours around the coloured part.
+#ifndef _WIN32
+// On a terminal the colour attributes become ANSI colours around the coloured part (the
+// Windows console shows them itself; the Wine console test reads them from a terminal).
 TEST_F(DebugConsole, ColoursOnATerminal) {
   int master = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
@@ -141,5 +145,6 @@ TEST_F(DebugConsole, ColoursOnATerminal) {
             "v ... [\x1b[1;34m1\x1b[0m]\n"
             "r ... [\x1b[1;31m2\x1b[0m]\n");
 }
+#endif
 
 }  // namespace

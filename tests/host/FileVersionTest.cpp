@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "host/FileVersion.h"
 #include "host/Process.h"
@@ -41,15 +42,25 @@ TEST(FileVersion, DamagedOrForeignFilesHaveNone) {
   std::string badSignature = image;
   badSignature[location->Offset] ^= 0x01;
   EXPECT_FALSE(host::ReadFileVersion(dir.Write("bad-signature", badSignature)).has_value());
-  // Cut-off files: at the header, inside the section table, before the record's end.
-  for (std::size_t size : {std::size_t{3}, std::size_t{40}, std::size_t{64},
-                           static_cast<std::size_t>(location->Offset + 20), image.size() - 1}) {
+  // Cut-off files: at the header, inside the section table, before the record's end (and,
+  // for ELF, whose section table is at the end of the file, one byte short).
+  std::vector<std::size_t> cuts = {3, 40, 64, static_cast<std::size_t>(location->Offset + 20)};
+#ifdef _WIN32
+  // The offset of the PE header (e_lfanew) pointing far outside the file.
+  constexpr std::size_t kTableOffset = 0x3C;
+  constexpr int kTableBytes = 4;
+#else
+  // The section table offset pointing far outside the file.
+  constexpr std::size_t kTableOffset = 0x28;
+  constexpr int kTableBytes = 8;
+  cuts.push_back(image.size() - 1);
+#endif
+  for (std::size_t size : cuts) {
     EXPECT_FALSE(host::ReadFileVersion(dir.Write("cut", image.substr(0, size))).has_value())
         << size;
   }
-  // Section table offset pointing far outside the file.
   std::string badTable = image;
-  for (int i = 0; i < 8; ++i) badTable[0x28 + i] = static_cast<char>(0xFF);
+  for (int i = 0; i < kTableBytes; ++i) badTable[kTableOffset + i] = static_cast<char>(0xFF);
   EXPECT_FALSE(host::ReadFileVersion(dir.Write("bad-table", badTable)).has_value());
   EXPECT_FALSE(host::ReadFileVersion(dir.Write("text", "[GavreloDemo]\nDelay=1\n")).has_value());
   EXPECT_FALSE(host::ReadFileVersion(dir.Write("empty", "")).has_value());

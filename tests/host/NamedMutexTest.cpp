@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <string>
 
@@ -13,6 +17,7 @@ std::string UniqueName(const char* what) {
   return std::string("named-mutex-test-") + what + "-" + std::to_string(::getpid());
 }
 
+#ifndef _WIN32
 TEST(NamedMutex, HeldUntilTheProcessEndsHoweverItEnds) {
   std::string name = UniqueName("kill");
   int ready[2];
@@ -37,6 +42,7 @@ TEST(NamedMutex, HeldUntilTheProcessEndsHoweverItEnds) {
   ::close(ready[0]);
   ::close(ready[1]);
 }
+#endif
 
 TEST(NamedMutex, NamesAreDistinctEvenWhenTooLongForTheSystem) {
   std::string base = UniqueName("long") + std::string(200, 'x');

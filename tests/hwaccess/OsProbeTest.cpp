@@ -27,7 +27,14 @@ TEST(OsProbe, ClassifiesWindowsVersions) {
 
 TEST(OsProbe, ImageChoiceAndPaths) {
   EXPECT_EQ(TRwDrvData::Choose(0x10, true).Kind, TRwDrvData::TKind::Win9x);
-  EXPECT_EQ(TRwDrvData::Choose(0x21, true).Kind, TRwDrvData::TKind::Nt32);
+  // A native 32-bit process runs on a 32-bit Windows...
+  EXPECT_EQ(TRwDrvData::Choose(0x21, true, 32).Kind, TRwDrvData::TKind::Nt32);
+  EXPECT_EQ(TRwDrvData::Choose(0x4C0, true, 32).Kind, TRwDrvData::TKind::Nt32);
+  // ...a native 64-bit one on the 64-bit system, whose kernel loads only its own image.
+  EXPECT_EQ(TRwDrvData::Choose(0x21, true, 64).Kind, TRwDrvData::TKind::X64);
+  EXPECT_EQ(TRwDrvData::Choose(0x4C1, true, 64).Kind, TRwDrvData::TKind::X64);
+  EXPECT_EQ(TRwDrvData::Choose(0x2C2, true, 64).Kind, TRwDrvData::TKind::Itanium);
+  EXPECT_EQ(TRwDrvData::Choose(0x4C0, true, 64).Kind, TRwDrvData::TKind::Nt32);
   EXPECT_EQ(TRwDrvData::Choose(0xC1, false).Kind, TRwDrvData::TKind::X64);
   EXPECT_EQ(TRwDrvData::Choose(0x42, false).Kind, TRwDrvData::TKind::Itanium);
   EXPECT_EQ(TRwDrvData::Choose(0x40, false).Kind, TRwDrvData::TKind::None);

@@ -283,7 +283,7 @@ TEST_F(ReadWriteTest, FindPciOnTheQ35Image) {
       std::filesystem::path(GAVRELO_FIRMWARE_DIR) / "qemu-q35" / "ecam-bus0.bin";
   if (!std::filesystem::exists(image)) GTEST_SKIP() << "firmware images absent: " << image;
   const std::string board = R"({"pci": {"ecam": {"base": "0xB0000000"},
-                                        "buses": [{"bus": 0, "file": ")" + image.string() + R"("}]}})";
+                                        "buses": [{"bus": 0, "file": ")" + image.generic_string() + R"("}]}})";
   m_Board = &TVirtualBoard::Install(TVirtualBoard::FromJson(json::parse(board)));
   TReadWrite& rw = TReadWrite::Instance();
   // Intel functions: 00:00.0, 00:02.0, 00:1f.0, 00:1f.2, 00:1f.3 (00:01.0 is 1234:1111).

@@ -1,5 +1,7 @@
 // The executables against board files and without any: what an engineer sees.
 
+#ifndef _WIN32  // /bin/sh command lines and the Linux back end; Windows: tests/wine
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -153,3 +155,5 @@ TEST(ToolProcess, ABrokenBoardFileIsALoadFailureNamingTheFile) {
   EXPECT_NE(run.Out.find("bad.json"), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find("ports[0]"), std::string::npos) << run.Out;
 }
+
+#endif

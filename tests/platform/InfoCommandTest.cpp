@@ -1,6 +1,8 @@
 // The model name as the executables see it, run as real processes against the shipped
 // board files: gavreloctl info, and gavrelo's choice of its INI section.
 
+#ifndef _WIN32  // the runs are /bin/sh command lines
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -120,3 +122,5 @@ TEST(InfoCommand, ValuesSayWhereTheyComeFromInTheirFieldsWidth) {
 }
 
 }  // namespace
+
+#endif

@@ -6,14 +6,26 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <system_error>
 
 class TTempDir {
  public:
   explicit TTempDir(const std::string& prefix = "gavrelo-test") {
+#ifdef _WIN32
+    // No mkdtemp: a random name, taken only when creating the directory succeeds.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && m_Path.empty(); ++attempt) {
+      auto candidate = std::filesystem::temp_directory_path() /
+                       (prefix + "-" + std::to_string(random()) + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) m_Path = candidate;
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (char* made = ::mkdtemp(pattern.data())) m_Path = made;
+#endif
   }
   ~TTempDir() {
     std::error_code ignored;

@@ -73,7 +73,9 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 std::string AccessMode() {
   TMachine* machine = TLoadDriver::Machine();
   if (machine == nullptr) return "none";
+#ifndef _WIN32
   if (auto* native = dynamic_cast<TLinuxMachine*>(machine)) return "Linux, ports through " + native->PortAccessMode();
+#endif
   return "virtual board";
 }
 

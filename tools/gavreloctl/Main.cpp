@@ -38,6 +38,7 @@ bool JsonRequested(const CLI::App& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  host::UseBinaryStandardStreams();  // "\n" line ends on Windows too
   CLI::App app{"gavreloctl - inspect and drive what gavrelo sees on a board", "gavreloctl"};
   // Global options may also follow the subcommand ("gavreloctl gpio parse X --debug").
   app.fallthrough();
