@@ -4,7 +4,9 @@
 #include <string>
 
 #include "diag/DebugConsole.h"
+#ifndef _WIN32
 #include "host/LinuxMachine.h"
+#endif
 #include "host/Process.h"
 #include "hwaccess/LoadDriver.h"
 #include "hwaccess/ReadWrite.h"
@@ -12,6 +14,7 @@
 
 namespace {
 
+#ifndef _WIN32
 // Under --debug on real hardware, the command's last trace line: every request it put to
 // the hardware, by kind. It is how a command shows on a real board that it left a block
 // alone (the ICH owner without a GPIO base: no port cycle at all).
@@ -21,6 +24,7 @@ void LogLinuxAccesses(int) {
   if (native != nullptr && console.Enabled())
     console.LogValue("TLinuxMachine::Accesses", native->AccessSummary(), 9);
 }
+#endif
 
 }  // namespace
 
@@ -39,6 +43,9 @@ void CtlRequireHardwareAccess() {
   static bool logged = false;
   if (!logged && TDebugConsole::Instance().Enabled()) {
     logged = true;
+#ifndef _WIN32
+    // Windows reaches the hardware through the kernel driver: no Linux request counts.
     host::AddExitHook(&LogLinuxAccesses);
+#endif
   }
 }
