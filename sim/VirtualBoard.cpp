@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "diag/ProcessState.h"
+#include "host/Registry.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ TVirtualBoard*& InstalledBoard() {
 void ResetInstalledBoard() {
   delete InstalledBoard();
   InstalledBoard() = nullptr;
+  host::ClearRegistryStandIn();
 }
 
 }  // namespace
@@ -82,6 +84,8 @@ TVirtualBoard& TVirtualBoard::Install(std::unique_ptr<TVirtualBoard> board) {
   if (!board) throw std::invalid_argument("TVirtualBoard::Install: no board");
   ResetInstalledBoard();
   InstalledBoard() = board.release();
+  // The board's process sees no registry of the machine it runs on (host/Registry.h).
+  host::SetRegistryStandIn(host::NoRegistry());
   gavrelo::RegisterProcessReset(&ResetInstalledBoard);
   return *InstalledBoard();
 }

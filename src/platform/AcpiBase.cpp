@@ -9,6 +9,7 @@
 #include "diag/DebugConsole.h"
 #include "diag/ProcessState.h"
 #include "host/FirmwareTables.h"
+#include "host/Registry.h"
 #include "hwaccess/ReadWrite.h"
 #include "platform/FirmwareBytes.h"
 
@@ -62,7 +63,51 @@ bool TAcpiBase::FindRootPointer() {
   return AddRootPointer(match);
 }
 
+std::optional<std::vector<std::uint8_t>> TAcpiBase::RootTableFromRegistry() {
+  host::TRegistry& registry = host::MachineRegistry();
+  std::string path = "Hardware\\ACPI\\RSDT";
+  host::TRegistry::TKey key = registry.OpenKey(path);
+  if (key == nullptr) return std::nullopt;
+  // <OEM id>\<OEM table id>\<OEM revision>: the first subkey of each level.
+  for (int level = 0; level < 3; ++level) {
+    std::optional<std::string> name = registry.SubkeyName(key, 0, kRegistryNameBytes);
+    registry.CloseKey(key);
+    if (!name) return std::nullopt;
+    path += "\\" + *name;
+    key = registry.OpenKey(path);
+    if (key == nullptr) return std::nullopt;
+  }
+  std::optional<std::vector<std::uint8_t>> data;
+  if (std::optional<std::string> value = registry.ValueName(key, 0, kRegistryNameBytes))
+    data = registry.ValueData(key, *value, kRegistryDataBytes);
+  registry.CloseKey(key);
+  return data;
+}
+
+bool TAcpiBase::RootPointerNearRootTable(std::span<const std::uint8_t> table) {
+  // The root table's first entry (the 32-bit address at offset 36; the low half of the
+  // first XSDT entry): the root pointer is searched for from 64 KiB below it, 256-byte
+  // aligned, over 128 KiB. A first entry below 64 KiB starts the search at 0 rather than
+  // wrapping to the top of the 4 GiB space; a copy too short to hold an entry has nothing
+  // to search from.
+  std::optional<std::uint32_t> first = firmware::Dword(table, kHeaderLength);
+  if (!first) return false;
+  const std::uint32_t start = (*first >= 0x10000 ? *first - 0x10000 : 0) & ~0xFFu;
+  std::uint64_t match = ReadWrite.SearchMem(start, 0x20000, 16, "RSD PTR ", 8, 0);
+  return (match & 0xFFFFFFFF) != kNotFound && AddRootPointer(match);
+}
+
 bool TAcpiBase::FindRootPointerFromRegistry() {
+  if (std::optional<std::vector<std::uint8_t>> table = RootTableFromRegistry()) {
+    if (table->size() < 4 || (std::memcmp(table->data(), "RSDT", 4) != 0 &&
+                              std::memcmp(table->data(), "XSDT", 4) != 0))
+      return false;
+    if (RootPointerNearRootTable(*table)) return true;
+    // The registry holds the root table but no root pointer was found near it: the copy's
+    // size is listed at address 0, which the walk passes over.
+    AppendEntry(0, static_cast<std::uint32_t>(table->size()));
+    return true;
+  }
   host::TFirmwareTableRecord record = host::ReadFirmwareTableRecord();
   // The ACPI 2.0 pointer is preferred; its first 20 bytes are the 1.0 structure, which is
   // all that is used here.

@@ -21,6 +21,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -72,10 +73,16 @@ class TAcpiBase : public TIoObject {
   std::set<std::string> FromFirmware;
 
   bool FindRootPointer();
-  // Windows keeps a copy of the root table in the registry; this tool's equivalent is the
-  // kernel's record of the root pointer's own address (host/FirmwareTables.h), which is
-  // handed to AddRootPointer.
+  // Windows keeps a copy of the root table in the registry, three subkeys deep under
+  // "Hardware\ACPI\RSDT" (host/Registry.h): its first entry points near the tables, and
+  // the root pointer is searched for around it. Where there is no registry (Linux), the
+  // kernel's record of the root pointer's own address (host/FirmwareTables.h) is the second
+  // way, handed to AddRootPointer.
   bool FindRootPointerFromRegistry();
+  // Bounds of the registry walk: the key name buffer, and the largest root table copy read
+  // (a larger value is not read at all).
+  static constexpr std::size_t kRegistryNameBytes = 2048;
+  static constexpr std::size_t kRegistryDataBytes = 2048;
   bool AddRootPointer(std::uint64_t address);
   void BuildAcpiTable();
 
@@ -96,6 +103,9 @@ class TAcpiBase : public TIoObject {
   static void ResetInstance();
   // Appends unless the list is full; false (and logged once) when it is.
   bool AppendEntry(std::uint32_t address, std::uint32_t length);
+  // The root table copy of the registry walk; none when any registry call fails.
+  static std::optional<std::vector<std::uint8_t>> RootTableFromRegistry();
+  bool RootPointerNearRootTable(std::span<const std::uint8_t> table);
   void ReportBound(const char* what);
   // Writes one settings field and notes that it came from the firmware.
   template <class T, class V>
