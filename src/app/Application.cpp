@@ -38,13 +38,26 @@ TMainForm& TApplication::CreateMainForm(TStartupServices& services) {
   // The form is stored only once its constructor is done (as the framework does); while
   // it runs, its INI test may end the process.
   auto form = std::make_unique<TMainForm>(*this, services);
-  if (!m_MainForm) m_MainForm = std::move(form);
+  if (!m_MainForm) {
+    m_MainForm = std::move(form);
+    // The form's window, hidden: ShowMainForm is false in the flow, and a shown main form
+    // is nothing this tool has.
+    const TFormComponent& resource = TMainForm::FormResource().front();
+    m_MainWindow = host::TMainWindow::Create(m_MainForm->Caption, resource.Width,
+                                             resource.Height, [this] { Terminate(); });
+  }
   return *m_MainForm;
 }
 
 void TApplication::Run() {
-  // A shown main form would be displayed here; the loop then dispatches messages until
-  // termination. The hidden form gets none, so there is nothing to dispatch.
+  // A quit request made before (the form's constructor makes one) is already waiting and
+  // ends the loop at once.
+  host::RunMessageLoop();
+}
+
+void TApplication::Terminate() {
+  m_Terminated = true;
+  host::PostQuitRequest();
 }
 
 void TApplication::ShowException(std::string_view message) { host::ShowMessageDialog(message); }

@@ -3,15 +3,18 @@
 // it — title, "show the main form" and "main form on the task bar" settings, creating the
 // main form, the message loop, terminating, and the exception dialog.
 //
-// There is no window system here: the hidden main form has no window and receives no
-// messages, so the message loop has nothing to wait for and returns at once (in the flow
-// the form's constructor has always asked for termination by then).
+// On Windows the main form has a real window, created hidden and never shown, and Run is
+// the thread's message loop; Terminate posts the quit request that ends it (host/MainWindow.h).
+// A request made before Run (the flow's form constructor always makes one) ends the loop
+// at once. Without a window system there is no window and the loop returns at once.
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "host/MainWindow.h"
 
 class TMainForm;
 class TStartupServices;
@@ -31,10 +34,12 @@ class TApplication {
   TMainForm& CreateMainForm(TStartupServices& services);
   // The message loop: ends when termination was asked for (at once, here).
   void Run();
-  // Asks the message loop to end.
-  void Terminate() { m_Terminated = true; }
+  // Asks the message loop to end (now, or at once when it starts).
+  void Terminate();
   bool Terminated() const { return m_Terminated; }
   TMainForm* MainForm() const { return m_MainForm.get(); }
+  // The main form's window (hidden); null before the form exists or where there is none.
+  host::TMainWindow* MainWindow() const { return m_MainWindow.get(); }
 
   // The standard exception dialog: the exception's message in a message box.
   void ShowException(std::string_view message);
@@ -46,6 +51,7 @@ class TApplication {
   bool m_Initialized = false;
   bool m_Terminated = false;
   std::unique_ptr<TMainForm> m_MainForm;
+  std::unique_ptr<host::TMainWindow> m_MainWindow;
 };
 
 // The console request and the single-instance mutex, before anything else: "/DEBUG"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Application.h"
 #include "app/StartupServices.h"
 #include "gpio/GpioBase.h"
 
@@ -47,8 +48,11 @@ class TRecordingServices : public TStartupServices {
   void Sleep(std::uint32_t milliseconds) override {
     Events.push_back("Sleep " + std::to_string(milliseconds));
   }
+  // The process would be gone here: nothing of the flow may wait after it, so the message
+  // loop that follows in the test's process is asked to end as well.
   void EndProcess(int exitCode) override {
     Events.push_back("EndProcess " + std::to_string(exitCode));
+    TApplication::Instance().Terminate();
   }
 
   std::vector<std::string> Events;

@@ -5,6 +5,10 @@
 
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "diag/ProcessState.h"
@@ -202,6 +206,16 @@ TEST_F(StartupFlow, CaptionCarriesTheFileVersionOfTheExecutableFile) {
   EXPECT_EQ(Run(services), 0);
   ASSERT_NE(TApplication::Instance().MainForm(), nullptr);
   EXPECT_EQ(TApplication::Instance().MainForm()->Caption, L"Gavrelo v2.0.5");
+  // The form's window exists with that caption and was never shown; the message loop
+  // ended on the form's own terminate request (Run returned).
+  host::TMainWindow* window = TApplication::Instance().MainWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(window->Visible());
+#ifdef _WIN32
+  ASSERT_NE(window->Handle(), nullptr);
+  EXPECT_TRUE(::IsWindow(static_cast<HWND>(window->Handle())));
+  EXPECT_EQ(window->Caption(), L"Gavrelo v2.0.5");
+#endif
 }
 
 TEST(MainFormResource, ComponentTableOfTheHiddenForm) {
