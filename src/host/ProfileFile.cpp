@@ -183,12 +183,25 @@ std::vector<std::wstring> TProfileFile::SectionKeys(std::wstring_view section) c
 #endif
   std::vector<std::wstring> keys;
   if (const TSection* found = FindSection(section)) {
-    for (const TEntry& entry : found->Entries) keys.push_back(entry.Key);
+    for (const TEntry& entry : found->Entries)
+      if (entry.Value) keys.push_back(entry.Key);
   }
   return keys;
 }
 
+std::vector<std::wstring> TProfileFile::LinesWithoutValue(std::wstring_view section) const {
+  std::vector<std::wstring> lines;
+  if (const TSection* found = FindSection(section)) {
+    for (const TEntry& entry : found->Entries)
+      if (!entry.Value) lines.push_back(entry.Key);
+  }
+  return lines;
+}
+
 std::vector<std::wstring> TProfileFile::SectionNames() const {
+#ifdef _WIN32
+  if (!m_SystemPath.empty()) return SystemSectionNames();
+#endif
   std::vector<std::wstring> names;
   for (const TSection& section : m_Sections) names.push_back(section.Name);
   return names;

@@ -3,7 +3,8 @@
 // reads them:
 //   - "[name]" starts a section; text after the closing bracket is ignored;
 //   - "key=value" lines belong to the section above them; lines before the first section
-//     belong to none; a line without "=" is a key without a value;
+//     belong to none; a line without "=" names no key: the section's key list leaves it
+//     out and reading it gives the fallback;
 //   - lines whose first non-blank character is ";" are comments;
 //   - section and key names match without regard to letter case; blanks around names and
 //     values are ignored; a value in matching double or single quotes is returned without
@@ -42,6 +43,10 @@ class TProfileFile {
   // Names of the keys of the first section called `section`, in file order (empty when
   // there is no such section or it holds no key).
   std::vector<std::wstring> SectionKeys(std::wstring_view section) const;
+  // The lines without "=" of the first section called `section`, trimmed, in file order:
+  // what a reader of the file may have meant as keys. Answered from the parsed bytes only
+  // (FromBytes; a profile opened on Windows answers none).
+  std::vector<std::wstring> LinesWithoutValue(std::wstring_view section) const;
   // Names of every section, in file order (a name that repeats is listed each time).
   std::vector<std::wstring> SectionNames() const;
 
@@ -68,6 +73,7 @@ class TProfileFile {
   // The file the system's reader answers for (Open).
   std::wstring m_SystemPath;
   std::vector<std::wstring> SystemSectionKeys(std::wstring_view section) const;
+  std::vector<std::wstring> SystemSectionNames() const;
   std::wstring SystemReadString(std::wstring_view section, std::wstring_view key,
                                 std::wstring_view fallback) const;
 #endif

@@ -39,6 +39,19 @@ std::wstring Query(const wchar_t* section, const wchar_t* key, const wchar_t* fa
   }
 }
 
+// A list the reader returns as names each ended by a zero.
+std::vector<std::wstring> SplitList(const std::wstring& list) {
+  std::vector<std::wstring> names;
+  std::size_t start = 0;
+  while (start < list.size()) {
+    std::size_t end = list.find(L'\0', start);
+    if (end == std::wstring::npos) end = list.size();
+    if (end > start) names.emplace_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
 }  // namespace
 
 std::unique_ptr<TProfileFile> TProfileFile::Open(const std::string& path) {
@@ -48,17 +61,13 @@ std::unique_ptr<TProfileFile> TProfileFile::Open(const std::string& path) {
 }
 
 std::vector<std::wstring> TProfileFile::SystemSectionKeys(std::wstring_view section) const {
-  // With no key name the reader lists the section's keys, each ended by a zero.
-  const std::wstring list = Query(std::wstring(section).c_str(), nullptr, L"", m_SystemPath);
-  std::vector<std::wstring> keys;
-  std::size_t start = 0;
-  while (start < list.size()) {
-    std::size_t end = list.find(L'\0', start);
-    if (end == std::wstring::npos) end = list.size();
-    if (end > start) keys.emplace_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return keys;
+  // With no key name the reader lists the section's keys.
+  return SplitList(Query(std::wstring(section).c_str(), nullptr, L"", m_SystemPath));
+}
+
+std::vector<std::wstring> TProfileFile::SystemSectionNames() const {
+  // With no section name either it lists the sections.
+  return SplitList(Query(nullptr, nullptr, L"", m_SystemPath));
 }
 
 std::wstring TProfileFile::SystemReadString(std::wstring_view section, std::wstring_view key,

@@ -66,9 +66,12 @@ TEST(ProfileFile, EmptyValueIsNotTheDefaultAndSectionsWithoutKeysHaveNone) {
       "Bare\n"
       "=no name\n");
   EXPECT_EQ(ini->ReadString(L"Model", L"Delay", L"100"), L"");
-  // A line without "=" is a key without a value: listed, but read as the default.
+  // A line without "=" names no key, as for Windows' own reader: not listed, read as the
+  // default; a section holding only such lines has no key at all.
   EXPECT_EQ(ini->ReadString(L"Model", L"Bare", L"dflt"), L"dflt");
-  EXPECT_EQ(ini->SectionKeys(L"Model"), (std::vector<std::wstring>{L"Delay", L"Bare"}));
+  EXPECT_EQ(ini->SectionKeys(L"Model"), (std::vector<std::wstring>{L"Delay"}));
+  EXPECT_EQ(ini->LinesWithoutValue(L"model"), (std::vector<std::wstring>{L"Bare"}));
+  EXPECT_TRUE(Parse("[Only]\nPIN\nTYPE\n")->SectionKeys(L"Only").empty());
   EXPECT_TRUE(ini->SectionKeys(L"Empty").empty());
   EXPECT_TRUE(ini->SectionKeys(L"Missing").empty());
   EXPECT_EQ(ini->ReadString(L"Missing", L"Delay", L"100"), L"100");

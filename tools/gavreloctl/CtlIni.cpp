@@ -25,6 +25,7 @@
 #include "app/Exceptions.h"
 #include "gpio/GpioBase.h"
 #include "host/Console.h"
+#include "host/FileSystem.h"
 #include "host/IntConversion.h"
 #include "host/Process.h"
 #include "host/ProfileFile.h"
@@ -194,13 +195,18 @@ nlohmann::json Check(const TIniOptions& options, std::string& failure) {
   }
   report["near_misses"] = nearMisses;
 
-  // The three keys as gavrelo reads them.
+  // The three keys as gavrelo reads them. A line naming a key without "=" is no key for
+  // the profile reader (Windows' own as ours); it is found in the file's own lines.
+  std::string bytes;
+  std::vector<std::wstring> bare;
+  if (host::ReadFileBounded(path, host::TProfileFile::kMaxFileSize, bytes) == host::TReadResult::Ok)
+    bare = host::TProfileFile::FromBytes(bytes)->LinesWithoutValue(model);
   auto read = [&](const wchar_t* key, const wchar_t* fallback, nlohmann::json& out) {
     const std::wstring probe = ini->ReadString(model, key, L"\n");
     const bool fromFile = probe != L"\n";
     out = {{"text", Utf8(fromFile ? probe : fallback)}, {"from", fromFile ? "file" : "default"}};
     bool listed = false;
-    for (const std::wstring& k : keys) listed = listed || Lower(k) == Lower(key);
+    for (const std::wstring& k : bare) listed = listed || Lower(k) == Lower(key);
     if (listed && !fromFile)
       problems.push_back(Utf8(key) + " has no \"=\", so gavrelo reads its default \"" + Utf8(fallback) + "\"");
     return fromFile ? probe : std::wstring(fallback);
