@@ -12,6 +12,7 @@
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   if (auto text = InformationRequest(arguments, host::ExecutablePath())) {
+    host::UseBinaryStandardStreams();  // "\n" line ends on Windows too, as gavreloctl's
     std::fputs(text->c_str(), stdout);
     return 0;
   }

@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
   CLI::App app{"gavreloctl - inspect and drive what gavrelo sees on a board", "gavreloctl"};
   // Global options may also follow the subcommand ("gavreloctl gpio parse X --debug").
   app.fallthrough();
+  // The same command line on both targets: "/path/file" is an argument on Windows too (the
+  // parser's Windows convention would take it for an option named "path/file"). Set before
+  // any subcommand exists, which copies it.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
 
   std::wstring version = FormatFileVersion(host::ExecutablePath());
