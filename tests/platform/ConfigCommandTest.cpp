@@ -78,9 +78,9 @@ TEST(ConfigProcess, GavreloctlConfigListsTheDemoModelsSections) {
   ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
   nlohmann::json j = nlohmann::json::parse(run.Stdout, nullptr, false);
   ASSERT_FALSE(j.is_discarded()) << run.Stdout;
-  EXPECT_EQ(j["support_model_list"]["path"], (kBuildRoot / "Conf/gavrelo.xml").string());
+  EXPECT_EQ(j["support_model_list"]["path"], HostPath(kBuildRoot / "Conf/gavrelo.xml"));
   EXPECT_EQ(j["model_name"], "GavreloDemo");
-  EXPECT_EQ(j["model_file"]["path"], (kBuildRoot / "Conf/GavreloDemo.xml").string());
+  EXPECT_EQ(j["model_file"]["path"], HostPath(kBuildRoot / "Conf/GavreloDemo.xml"));
   EXPECT_TRUE(j["model_file"]["loaded"].get<bool>());
   EXPECT_FALSE(j["model_file"]["restored"].get<bool>());
   const std::vector<std::string> order = {"MainMenu", "VoltageControl", "SioHwmSetting",

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -23,7 +24,8 @@ class CtlBoardTest : public ::testing::Test {
   // gavreloctl --board boards/<board> (or a board file's full path) args..., with the board's
   // trace in a file.
   TProcessResult Ctl(const std::string& board, const std::vector<std::string>& args) {
-    std::vector<std::string> all = {"--board", board.front() == '/' ? board : BoardFile(board)};
+    std::vector<std::string> all = {
+        "--board", std::filesystem::path(board).is_absolute() ? board : BoardFile(board)};
     all.insert(all.end(), args.begin(), args.end());
     return RunProcess(std::string(GAVRELO_BIN_DIR) + "/gavreloctl", all,
                       {{"GAVRELO_TRACE", m_Dir.File("trace.jsonl")}}, m_Dir.File("ctl"));

@@ -10,6 +10,24 @@
 #include <string>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+// The path as the tools under test report it: on Windows the full path with backslash
+// separators and a drive letter, as GetModuleFileNameA and GetFullPathNameA give it (under
+// Wine "/work/b" is Z:\work\b); elsewhere the path unchanged.
+inline std::string HostPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+  char full[MAX_PATH * 4];
+  const DWORD length = ::GetFullPathNameA(path.string().c_str(), sizeof full, full, nullptr);
+  if (length > 0 && length < sizeof full) return std::string(full, length);
+  return std::filesystem::path(path).make_preferred().string();
+#else
+  return path.string();
+#endif
+}
+
 class TTempDir {
  public:
   explicit TTempDir(const std::string& prefix = "gavrelo-test") {
@@ -35,7 +53,11 @@ class TTempDir {
   TTempDir& operator=(const TTempDir&) = delete;
 
   const std::filesystem::path& Path() const { return m_Path; }
-  std::string File(const std::string& name) const { return (m_Path / name).string(); }
+  // NAME may use "/" between directories; the result has the host's separators, as the
+  // tools build their own paths.
+  std::string File(const std::string& name) const {
+    return (m_Path / std::filesystem::path(name).make_preferred()).string();
+  }
   std::string Write(const std::string& name, const std::string& bytes) const {
     std::string path = File(name);
     std::ofstream(path, std::ios::binary) << bytes;
