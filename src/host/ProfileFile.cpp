@@ -64,13 +64,25 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+// Windows-1252, the ANSI code page of Western Windows systems, in which the Windows reader
+// reads a file without a byte-order mark: bytes 0x80-0x9F (the rest is Latin-1). The five
+// bytes the code page leaves undefined stay the control characters of the same number, as
+// Windows maps them.
+constexpr wchar_t kWindows1252[32] = {
+    /* 0x80 */ 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    /* 0x88 */ 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    /* 0x90 */ 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    /* 0x98 */ 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
 std::wstring DecodeUtf16Le(std::string_view bytes) {
   std::wstring out;
   out.reserve(bytes.size() / 2);
-  std::size_t units = bytes.size() / 2;  // an odd last byte is no character
+  // An odd last byte is read as a unit whose high byte is 0, as the Windows reader does.
+  std::size_t units = (bytes.size() + 1) / 2;
   auto unit = [&bytes](std::size_t i) -> std::uint32_t {
-    return static_cast<unsigned char>(bytes[2 * i]) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
+    const std::uint32_t high = 2 * i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[2 * i + 1]) : 0;
+    return static_cast<unsigned char>(bytes[2 * i]) | high << 8;
   };
   for (std::size_t i = 0; i < units; ++i) {
     std::uint32_t c = unit(i);
@@ -102,7 +114,10 @@ std::wstring DecodeTextFile(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return Utf8ToWide(bytes);
   std::wstring out;
   out.reserve(bytes.size());
-  for (char c : bytes) out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    out += byte >= 0x80 && byte <= 0x9F ? kWindows1252[byte - 0x80] : static_cast<wchar_t>(byte);
+  }
   return out;
 }
 
@@ -129,7 +144,10 @@ std::unique_ptr<TProfileFile> TProfileFile::FromBytes(std::string_view bytes) {
   auto profile = std::unique_ptr<TProfileFile>(new TProfileFile());
   std::wstring text = DecodeTextFile(bytes);
   std::wstring_view rest = text;
-  TSection* current = nullptr;
+  // Lines before the first section header belong to a nameless section, which is read
+  // under the name "" but not listed among the sections.
+  profile->m_Sections.push_back({L"", {}, false});
+  TSection* current = &profile->m_Sections.back();
   while (!rest.empty()) {
     std::size_t end = rest.find_first_of(L"\r\n");
     std::wstring_view line = rest.substr(0, end);
@@ -142,16 +160,15 @@ std::unique_ptr<TProfileFile> TProfileFile::FromBytes(std::string_view bytes) {
       rest.remove_prefix(end + skip);
     }
     line = Trim(line);
-    if (line.empty() || line.front() == L';') continue;
+    if (line.empty()) continue;
     if (line.front() == L'[') {
       std::size_t close = line.find(L']');
       if (close != std::wstring_view::npos) {
-        profile->m_Sections.push_back({std::wstring(Trim(line.substr(1, close - 1))), {}});
+        profile->m_Sections.push_back({std::wstring(Trim(line.substr(1, close - 1))), {}, true});
         current = &profile->m_Sections.back();
         continue;
       }
     }
-    if (current == nullptr) continue;  // keys before the first section belong to none
     std::size_t equals = line.find(L'=');
     TEntry entry;
     entry.Key = std::wstring(Trim(line.substr(0, equals)));
@@ -163,14 +180,12 @@ std::unique_ptr<TProfileFile> TProfileFile::FromBytes(std::string_view bytes) {
       }
       entry.Value = std::wstring(value);
     }
-    if (entry.Key.empty()) continue;
     current->Entries.push_back(std::move(entry));
   }
   return profile;
 }
 
 const TProfileFile::TSection* TProfileFile::FindSection(std::wstring_view name) const {
-  name = Trim(name);
   for (const TSection& section : m_Sections) {
     if (SameName(section.Name, name)) return &section;
   }
@@ -181,10 +196,12 @@ std::vector<std::wstring> TProfileFile::SectionKeys(std::wstring_view section) c
 #ifdef _WIN32
   if (!m_SystemPath.empty()) return SystemSectionKeys(section);
 #endif
+  // The listing takes the section name as given (blanks around it included), while a
+  // value's lookup ignores them: the Windows reader does both.
   std::vector<std::wstring> keys;
   if (const TSection* found = FindSection(section)) {
     for (const TEntry& entry : found->Entries)
-      if (entry.Value) keys.push_back(entry.Key);
+      if (entry.Listed()) keys.push_back(entry.Key);
   }
   return keys;
 }
@@ -193,7 +210,7 @@ std::vector<std::wstring> TProfileFile::LinesWithoutValue(std::wstring_view sect
   std::vector<std::wstring> lines;
   if (const TSection* found = FindSection(section)) {
     for (const TEntry& entry : found->Entries)
-      if (!entry.Value) lines.push_back(entry.Key);
+      if (!entry.Value && entry.Key.front() != L';') lines.push_back(entry.Key);  // no comments
   }
   return lines;
 }
@@ -203,7 +220,8 @@ std::vector<std::wstring> TProfileFile::SectionNames() const {
   if (!m_SystemPath.empty()) return SystemSectionNames();
 #endif
   std::vector<std::wstring> names;
-  for (const TSection& section : m_Sections) names.push_back(section.Name);
+  for (const TSection& section : m_Sections)
+    if (section.Listed) names.push_back(section.Name);
   return names;
 }
 
@@ -212,7 +230,7 @@ std::wstring TProfileFile::ReadString(std::wstring_view section, std::wstring_vi
 #ifdef _WIN32
   if (!m_SystemPath.empty()) return SystemReadString(section, key, fallback);
 #endif
-  if (const TSection* found = FindSection(section)) {
+  if (const TSection* found = FindSection(Trim(section))) {
     key = Trim(key);
     for (const TEntry& entry : found->Entries) {
       if (SameName(entry.Key, key)) {

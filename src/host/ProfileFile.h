@@ -3,16 +3,24 @@
 // reads them:
 //   - "[name]" starts a section; text after the closing bracket is ignored;
 //   - "key=value" lines belong to the section above them; lines before the first section
-//     belong to none; a line without "=" names no key: the section's key list leaves it
-//     out and reading it gives the fallback;
-//   - lines whose first non-blank character is ";" are comments;
+//     belong to a nameless section, read under the name "" but not listed;
 //   - section and key names match without regard to letter case; blanks around names and
-//     values are ignored; a value in matching double or single quotes is returned without
-//     them;
+//     values are ignored when a value is read (a key listing takes the section name as
+//     given); a value in matching double or single quotes is returned without them;
+//   - a key listing names the keys written with "=", except those whose name is empty or
+//     begins with ";" (comment lines): these are still read when asked for by their whole
+//     name; a line without "=" is a key without a value, read as the default and not listed;
 //   - the first matching section and, inside it, the first matching key win;
-//   - CRLF, LF or CR line ends; UTF-16LE with byte-order mark, UTF-8 with or without one.
-//     A file without a mark that is not valid UTF-8 is taken as Latin-1 (one character per
-//     byte), so no byte of any file is ever lost or rejected.
+//   - CRLF, LF or CR line ends; UTF-16LE with byte-order mark (an odd last byte is a
+//     character of its own), UTF-8 with or without one. A file without a mark that is not
+//     valid UTF-8 is taken as Windows-1252 (one character per byte), so no byte of any file
+//     is ever lost or rejected.
+//   These are the answers of the Windows reader on the same files (ProfileFileSystemTest),
+//   with one exception: the Windows reader reads every file without a mark in the system's
+//   ANSI code page, valid UTF-8 too, which turns the UTF-8 that today's editors write into
+//   other characters. Here valid UTF-8 is read as UTF-8; the two agree wherever the text is
+//   ASCII (the model names, keys and values the tool reads) or not valid UTF-8 (ANSI files
+//   of a Western system).
 //
 // The file is read once, when it is opened. At most kMaxFileSize bytes are read: the rest
 // of a larger file is ignored, which bounds the memory any file can take.
@@ -60,10 +68,12 @@ class TProfileFile {
   struct TEntry {
     std::wstring Key;
     std::optional<std::wstring> Value;
+    bool Listed() const { return Value && !Key.empty() && Key.front() != L';'; }
   };
   struct TSection {
     std::wstring Name;
     std::vector<TEntry> Entries;
+    bool Listed = true;  // false for the nameless section before the first header
   };
 
   const TSection* FindSection(std::wstring_view name) const;
@@ -80,7 +90,7 @@ class TProfileFile {
 };
 
 // Decodes the bytes of a text file: UTF-16LE after FF FE, UTF-8 after EF BB BF, otherwise
-// UTF-8 when the bytes are valid UTF-8 and Latin-1 when they are not.
+// UTF-8 when the bytes are valid UTF-8 and Windows-1252 when they are not.
 std::wstring DecodeTextFile(std::string_view bytes);
 
 }  // namespace host
