@@ -37,6 +37,7 @@ struct TProcessResult {
   std::string Stdout;
   std::string Stderr;
   double Seconds = 0;
+  std::string Dialogs;  // Windows: the texts of the message boxes read and closed (also in Stderr)
 };
 
 #ifdef _WIN32
@@ -108,6 +109,7 @@ class TSubprocess {
     }
     result.Stdout = Slurp(m_Out);
     result.Stderr = Slurp(m_Err) + m_Dialogs;
+    result.Dialogs = m_Dialogs;
     return result;
   }
 
