@@ -6,6 +6,8 @@
 // matrix runs a Windows build under Wine (docs/end-to-end.md):
 //   GAVRELO_E2E_ROOT         the installed tree (default: the build's fixture tree)
 //   GAVRELO_E2E_LAUNCHER     words put before each executable ("wine"), looked up in PATH
+//   GAVRELO_E2E_CONSOLE      words put before the launcher for runs of gavrelo, whose console
+//                            the matrix reads (the pseudo-terminal helper e2e_pty)
 //   GAVRELO_E2E_EXE_SUFFIX   appended to executable names (".exe")
 //   GAVRELO_E2E_PATH_PREFIX  put before every absolute path handed to the tool ("Z:")
 //   GAVRELO_E2E_PACKAGE      the directory holding the .deb (default: the build's fixture)
@@ -43,10 +45,13 @@ struct TSetup {
   std::string PathPrefix = Env("GAVRELO_E2E_PATH_PREFIX");
   std::string Package = Env("GAVRELO_E2E_PACKAGE", GAVRELO_E2E_DEFAULT_PACKAGE);
   std::vector<std::string> Launcher;
+  std::vector<std::string> Console;
 
   TSetup() {
     std::istringstream words(Env("GAVRELO_E2E_LAUNCHER"));
     for (std::string word; words >> word;) Launcher.push_back(word);
+    std::istringstream console(Env("GAVRELO_E2E_CONSOLE"));
+    for (std::string word; console >> word;) Console.push_back(word);
     if (!Launcher.empty() && Launcher[0].find('/') == std::string::npos) {
       std::istringstream path(Env("PATH"));
       for (std::string dir; std::getline(path, dir, ':');)
@@ -65,10 +70,13 @@ const TSetup& Tree() {
   return setup;
 }
 
-// Starts an executable through the launcher, if any.
+// Starts an executable through the launcher, if any; `console`: through the console's
+// words before that.
 TSubprocess Start(const std::string& exe, const std::vector<std::string>& args,
-                  const std::map<std::string, std::string>& env, const std::string& output) {
-  const std::vector<std::string>& launcher = Tree().Launcher;
+                  const std::map<std::string, std::string>& env, const std::string& output,
+                  bool console = false) {
+  std::vector<std::string> launcher = console ? Tree().Console : std::vector<std::string>();
+  launcher.insert(launcher.end(), Tree().Launcher.begin(), Tree().Launcher.end());
   if (launcher.empty()) return TSubprocess(exe, args, env, output);
   std::vector<std::string> all(launcher.begin() + 1, launcher.end());
   all.push_back(exe);
@@ -125,7 +133,7 @@ class TStagedTree {
 
   TSubprocess Start(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                     const std::string& tag = "run") const {
-    return ::Start(m_Exe, args, env, m_Dir.File("output-" + tag));
+    return ::Start(m_Exe, args, env, m_Dir.File("output-" + tag), true);
   }
   TProcessResult Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                      const std::string& tag = "run") const {
