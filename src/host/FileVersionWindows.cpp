@@ -45,16 +45,18 @@ std::optional<TFileVersionLocation> LocateFileVersion(const std::string& path) {
   static const char kKey[] = "V\0S\0_\0V\0E\0R\0S\0I\0O\0N\0_\0I\0N\0F\0O\0\0";
   constexpr std::size_t kKeyLength = sizeof kKey;  // 16 characters of 2 bytes
   constexpr std::size_t kFixedSize = 13 * 4;
+  // The last record is the file's own: gavrelo.exe carries the driver images, each with a
+  // version resource of its own, as data in a section before the resource section.
+  std::optional<TFileVersionLocation> found;
   for (std::size_t at = 6; at + kKeyLength <= bytes.size(); ++at) {
     if (std::memcmp(bytes.data() + at, kKey, kKeyLength) != 0) continue;
     const std::size_t fixed = at - 6 + 40;
-    if (fixed + kFixedSize > bytes.size()) return std::nullopt;
+    if (fixed + kFixedSize > bytes.size()) break;
     std::uint32_t signature = 0;
     std::memcpy(&signature, bytes.data() + fixed, 4);
-    if (signature != kFixedFileInfoSignature) continue;
-    return TFileVersionLocation{fixed, kFixedSize};
+    if (signature == kFixedFileInfoSignature) found = TFileVersionLocation{fixed, kFixedSize};
   }
-  return std::nullopt;
+  return found;
 }
 
 }  // namespace host
