@@ -14,7 +14,7 @@
 //
 // The in-process driver is part of the executable and has no file: both directories are
 // empty, a driver file is never found (error 2) and cannot be created (error 3), so the
-// loader writes nothing. This build carries no driver image anyway.
+// loader writes nothing (the process loader hands it no driver image).
 
 #include <cstdint>
 #include <functional>

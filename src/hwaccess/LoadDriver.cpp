@@ -134,9 +134,15 @@ TLoadDriver& TLoadDriver::Instance(bool alwaysWriteImage, bool stopOnRelease,
     TOsVersion& os = TOsVersion::Instance();
     const std::uint32_t flags = os.Flags(0xFFFF);
     host::TDriverHost& driverHost = ProcessDriverHost(flags);
+    TRwDrvData image = TRwDrvData::Choose(flags, os.IsNativeProcess());
+    if (&driverHost != host::SystemDriverHost()) {
+      // The in-process driver (a virtual board) has no file to place: the kernel driver's
+      // image is for the system's own loader only.
+      image.Image = nullptr;
+      image.Length = 0;
+    }
     g_instance = new TLoadDriver(alwaysWriteImage, stopOnRelease, deleteOnRelease, driverHost,
-                                 flags, os.IsNativeProcess(),
-                                 TRwDrvData::Choose(flags, os.IsNativeProcess()));
+                                 flags, os.IsNativeProcess(), image);
     gavrelo::RegisterProcessReset(&TLoadDriver::ResetInstance);
 
     TDebugConsole& console = TDebugConsole::Instance(false);

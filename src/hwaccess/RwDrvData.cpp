@@ -1,5 +1,6 @@
 #include "hwaccess/RwDrvData.h"
 
+#include "hwaccess/DriverImages.h"
 #include "hwaccess/DriverProtocol.h"
 
 TRwDrvData TRwDrvData::Choose(std::uint32_t flags, bool nativeProcess, unsigned processBits) {
@@ -15,6 +16,9 @@ TRwDrvData TRwDrvData::Choose(std::uint32_t flags, bool nativeProcess, unsigned 
   } else if (f & 1) {
     data.Kind = TKind::X64;
   }
+  const TDriverImage image = EmbeddedDriverImage(data.Kind);
+  data.Image = image.Image;
+  data.Length = image.Length;
   return data;
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 // TRwDrvData: the driver image that fits the running Windows, and where it goes.
 //
-// The Windows executable carries four images (32-bit NT 19720 bytes, x64 22280, Itanium
-// 36104, Windows 9x 5173) and the loader writes the chosen one to the driver directory when
-// no driver file is there. This build runs its driver in-process and carries none of them:
-// Choose still names the kind that fits, while Image stays null and Length 0, so the
-// loader never writes a driver file. A loader given an image (TLoadDriver's own
-// constructor) writes it exactly as the Windows build does.
+// The Windows executable carries the x64 and 32-bit NT images of OrvDrv101.sys
+// (hwaccess/DriverImages.h; the Itanium and Windows 9x images are absent) and the loader
+// writes the chosen one to the driver directory when no driver file is there. Other builds
+// run their driver in-process and carry none: Choose still names the kind that fits, while
+// Image stays null and Length 0, so the loader never writes a driver file. A loader given
+// an image (TLoadDriver's own constructor) writes it exactly as the Windows build does.
 
 #include <cstdint>
 #include <string>

@@ -151,6 +151,12 @@ TEST_F(KernelDriverTest, TheExecutableCarriesBothNtImagesWithTheirExactLengths) 
     ASSERT_NE(image.Image, nullptr) << file;
     EXPECT_EQ(std::vector<std::uint8_t>(image.Image, image.Image + image.Length), built) << file;
   }
+  // The loader's choice: a native 64-bit process on 64-bit Windows takes the x64 image
+  // (the 32-bit one could not load into a 64-bit kernel), as does a 32-bit process under
+  // the emulation layer; a 32-bit process on 32-bit Windows takes the 32-bit one.
+  EXPECT_EQ(TRwDrvData::Choose(kWindows10X64, true, 64).Image, EmbeddedDriverImage(TRwDrvData::TKind::X64).Image);
+  EXPECT_EQ(TRwDrvData::Choose(kWindows10X64, false, 32).Image, EmbeddedDriverImage(TRwDrvData::TKind::X64).Image);
+  EXPECT_EQ(TRwDrvData::Choose(0x4C0, true, 32).Image, EmbeddedDriverImage(TRwDrvData::TKind::Nt32).Image);
   // No Itanium or Windows 9x image in this build.
   EXPECT_EQ(EmbeddedDriverImage(TRwDrvData::TKind::Itanium).Image, nullptr);
   EXPECT_EQ(EmbeddedDriverImage(TRwDrvData::TKind::Win9x).Length, 0u);
