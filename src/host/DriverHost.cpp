@@ -92,6 +92,11 @@ TDriverHost* SystemDriverHost() {
   return host;
 }
 
+bool RunsUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace host
 
 #else
@@ -99,6 +104,8 @@ TDriverHost* SystemDriverHost() {
 namespace host {
 
 TDriverHost* SystemDriverHost() { return nullptr; }
+
+bool RunsUnderWine() { return false; }
 
 }  // namespace host
 

@@ -93,4 +93,10 @@ class TDriverHost {
 // access driver runs in-process and never needs a service manager of the system).
 TDriverHost* SystemDriverHost();
 
+// Whether this Windows process runs under Wine (its ntdll exports wine_get_version). Wine
+// runs a kernel driver in a user process of its own, where the access driver's first port
+// instruction faults and ends that process; its device stays named, and a later open of
+// it never completes. False on Linux.
+bool RunsUnderWine();
+
 }  // namespace host

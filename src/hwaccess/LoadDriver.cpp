@@ -135,9 +135,13 @@ TLoadDriver& TLoadDriver::Instance(bool alwaysWriteImage, bool stopOnRelease,
     const std::uint32_t flags = os.Flags(0xFFFF);
     host::TDriverHost& driverHost = ProcessDriverHost(flags);
     TRwDrvData image = TRwDrvData::Choose(flags, os.IsNativeProcess());
-    if (&driverHost != host::SystemDriverHost()) {
+    if (&driverHost != host::SystemDriverHost() || host::RunsUnderWine()) {
       // The in-process driver (a virtual board) has no file to place: the kernel driver's
-      // image is for the system's own loader only.
+      // image is for the system's own loader only. Under Wine the driver cannot run (its
+      // first port instruction ends Wine's driver process, and every later run then hangs
+      // opening the device): the loader places no image there, so a run without a board
+      // finds no driver and ends as without hardware. A driver file put there on purpose
+      // is still used.
       image.Image = nullptr;
       image.Length = 0;
     }

@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "diag/ProcessState.h"
 #include "host/DriverHost.h"
 #include "hwaccess/DriverImages.h"
 #include "hwaccess/DriverProtocol.h"
@@ -160,6 +162,20 @@ TEST_F(KernelDriverTest, TheExecutableCarriesBothNtImagesWithTheirExactLengths) 
   // No Itanium or Windows 9x image in this build.
   EXPECT_EQ(EmbeddedDriverImage(TRwDrvData::TKind::Itanium).Image, nullptr);
   EXPECT_EQ(EmbeddedDriverImage(TRwDrvData::TKind::Win9x).Length, 0u);
+}
+
+// The process's own loader without a board, as every test of the suite that runs the tool
+// without one: under Wine it places no driver (the driver's first port instruction would
+// end Wine's driver process, and every later run would hang opening its device), so the
+// service cannot start and the run goes on without hardware, with the loader's dialog.
+TEST_F(KernelDriverTest, UnderWineTheProcessLoaderPlacesNoDriver) {
+  ASSERT_TRUE(host::RunsUnderWine());
+  ASSERT_EQ(std::getenv("GAVRELO_BOARD"), nullptr);
+  TLoadDriver& loader = TLoadDriver::Instance(false, false, false);
+  EXPECT_EQ(loader.Image.Image, nullptr);
+  EXPECT_EQ(loader.DeviceHandle(), host::kInvalidDeviceHandle);
+  EXPECT_EQ(::GetFileAttributesA(m_DriverFile.c_str()), INVALID_FILE_ATTRIBUTES) << m_DriverFile;
+  gavrelo::ResetProcessStateForTests();
 }
 
 TEST_F(KernelDriverTest, LoaderKeepsAPresentFileCreatesTheServiceAndTellsWhenItCannotStart) {
