@@ -40,6 +40,17 @@ struct TProcessResult {
   std::string Dialogs;  // Windows: the texts of the message boxes read and closed (also in Stderr)
 };
 
+// The whole file in one read (executables under test are tens of MiB in sanitizer builds);
+// "" when it cannot be opened.
+inline std::string SlurpFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return "";
+  std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
 #ifdef _WIN32
 class TSubprocess {
  public:
@@ -113,14 +124,7 @@ class TSubprocess {
     return result;
   }
 
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return "";
-    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-  }
+  static std::string Slurp(const std::string& path) { return SlurpFile(path); }
 
  private:
   // One argument as the C run-time library of the child splits it again.
@@ -285,15 +289,7 @@ class TSubprocess {
     return result;
   }
 
-  // The whole file in one read (executables under test are tens of MiB in sanitizer builds).
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return "";
-    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-  }
+  static std::string Slurp(const std::string& path) { return SlurpFile(path); }
 
  private:
   std::string m_Out;
